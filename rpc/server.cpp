@@ -162,15 +162,16 @@ void Server::AnswerBind(Channel& ch, const Pdu& pdu, std::vector<const Iface*>* 
   ch.Send(EncodeBindAck(pdu.header.ptype == kBind ? kBindAck : kAlterContextResp, pdu.header.call_id, ack));
 }
 
-std::vector<uint8_t> Server::Dispatch(Channel& ch, const std::vector<const Iface*>& contexts, uint16_t ctx,
-                                      uint16_t opnum, std::vector<uint8_t> stub, uint32_t call_id) {
+std::vector<uint8_t> Server::Dispatch(Channel& ch, const std::vector<const Iface*>& contexts, void* session,
+                                      uint16_t ctx, uint16_t opnum, std::vector<uint8_t> stub, uint32_t call_id) {
   if (ctx >= contexts.size() || contexts[ctx] == nullptr) throw FaultToSend(kNcaUnknownIf);
   const Iface& iface = *contexts[ctx];
   if (opnum >= iface.procs.size() || !iface.procs[opnum]) throw FaultToSend(kNcaOpRangeError);
-  Channel::Dispatch nested = [this, &ch, &contexts](uint16_t c, uint16_t o, std::vector<uint8_t> s, uint32_t id) {
-    return Dispatch(ch, contexts, c, o, std::move(s), id);
+  Channel::Dispatch nested = [this, &ch, &contexts, session](uint16_t c, uint16_t o, std::vector<uint8_t> s,
+                                                             uint32_t id) {
+    return Dispatch(ch, contexts, session, c, o, std::move(s), id);
   };
-  CallContext cc(ch, call_id, ctx, nested);
+  CallContext cc(ch, call_id, ctx, nested, session);
   NdrReader in(stub.data(), stub.size(), ch.ndr_limits());
   return iface.procs[opnum](cc, in);
 }
@@ -183,10 +184,13 @@ void Server::Serve(Conn* conn) {
   } close_at_end{ch};
   std::vector<const Iface*> contexts;
   bool bound = false;
-  Channel::Dispatch dispatch = [this, &ch, &contexts](uint16_t c, uint16_t o, std::vector<uint8_t> s, uint32_t id) {
-    return Dispatch(ch, contexts, c, o, std::move(s), id);
+  std::shared_ptr<void> session;
+  Channel::Dispatch dispatch = [this, &ch, &contexts, &session](uint16_t c, uint16_t o, std::vector<uint8_t> s,
+                                                                uint32_t id) {
+    return Dispatch(ch, contexts, session.get(), c, o, std::move(s), id);
   };
   try {
+    if (session_factory_) session = session_factory_();
     while (!stopping_) {
       Pdu pdu = ch.Read(/*wait_forever=*/true);
       switch (pdu.header.ptype) {

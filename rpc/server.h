@@ -27,8 +27,8 @@ namespace rpc {
 // What a procedure sees of the call it serves.
 class CallContext {
  public:
-  CallContext(Channel& channel, uint32_t call_id, uint16_t context_id, Channel::Dispatch nested)
-      : channel_(channel), call_id_(call_id), context_id_(context_id), nested_(std::move(nested)) {}
+  CallContext(Channel& channel, uint32_t call_id, uint16_t context_id, Channel::Dispatch nested, void* session)
+      : channel_(channel), call_id_(call_id), context_id_(context_id), nested_(std::move(nested)), session_(session) {}
 
   // Calls the client's callback procedure `opnum` with the given stub and
   // returns its response stub. Throws FaultReceived when the client answers
@@ -37,11 +37,15 @@ class CallContext {
 
   NdrLimits ndr_limits() const { return channel_.ndr_limits(); }
 
+  // The state the server's session factory made for this connection (null without one).
+  void* session() const { return session_; }
+
  private:
   Channel& channel_;
   uint32_t call_id_;
   uint16_t context_id_;
   Channel::Dispatch nested_;
+  void* session_;
 };
 
 // Serves one call: decode the stub, return the response stub. Throw
@@ -63,6 +67,12 @@ class Server {
   // and opnums past the end get an op-range fault). Call before Listen.
   void Register(const SyntaxId& iface, std::vector<Procedure> procs);
 
+  // Makes the per-connection state that procedures reach through
+  // CallContext::session() (for example a database connection). Called on
+  // the connection's thread when it starts. Call before Listen.
+  using SessionFactory = std::function<std::shared_ptr<void>()>;
+  void SetSessionFactory(SessionFactory f) { session_factory_ = std::move(f); }
+
   // Binds and listens; port "0" picks a free port (see port()). Returns
   // false with *error set on failure. Starts the accepting thread.
   bool Listen(const std::string& host, const std::string& port, std::string* error);
@@ -83,11 +93,12 @@ class Server {
   void AcceptLoop();
   void Serve(Conn* conn);
   void AnswerBind(Channel& ch, const Pdu& pdu, std::vector<const Iface*>* contexts);
-  std::vector<uint8_t> Dispatch(Channel& ch, const std::vector<const Iface*>& contexts, uint16_t ctx,
-                                uint16_t opnum, std::vector<uint8_t> stub, uint32_t call_id);
+  std::vector<uint8_t> Dispatch(Channel& ch, const std::vector<const Iface*>& contexts, void* session,
+                                uint16_t ctx, uint16_t opnum, std::vector<uint8_t> stub, uint32_t call_id);
 
   ServerOptions options_;
   std::vector<Iface> ifaces_;
+  SessionFactory session_factory_;
   int listen_fd_ = -1;
   uint16_t port_ = 0;
   std::thread acceptor_;
