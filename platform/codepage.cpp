@@ -76,6 +76,22 @@ std::size_t Cp949Length(std::string_view utf8) {
   return Utf8ToCp949(utf8).size();
 }
 
+std::string Cp949Truncate(std::string_view utf8, std::size_t max_bytes) {
+  if (utf8.size() <= max_bytes) return std::string(utf8);
+  std::size_t used = 0;
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    unsigned char c = static_cast<unsigned char>(utf8[i]);
+    std::size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    if (i + n > utf8.size()) n = utf8.size() - i;
+    std::size_t width = n == 1 ? 1 : Utf8ToCp949(utf8.substr(i, n)).size();
+    if (used + width > max_bytes) break;
+    used += width;
+    i += n;
+  }
+  return std::string(utf8.substr(0, i));
+}
+
 bool IsValidUtf8(std::string_view s) {
   std::size_t i = 0;
   while (i < s.size()) {

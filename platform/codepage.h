@@ -17,6 +17,11 @@ std::string Cp949ToUtf8(std::string_view cp949);
 // Length in code page 949 bytes of a UTF-8 text (a Hangul syllable counts 2).
 std::size_t Cp949Length(std::string_view utf8);
 
+// The longest prefix of a UTF-8 text, cut at a whole character, whose code
+// page 949 form has at most max_bytes bytes (for fixed-width fields whose
+// widths count 949 bytes).
+std::string Cp949Truncate(std::string_view utf8, std::size_t max_bytes);
+
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 

@@ -33,4 +33,16 @@ TEST(Codepage, Utf8Validation) {
   EXPECT_FALSE(platform::IsValidUtf8("\xEA\xB0"));
 }
 
+TEST(Codepage, TruncateCountsCp949BytesAtWholeCharacters) {
+  struct {
+    const char* text;
+    std::size_t max;
+    const char* expected;
+  } cases[] = {{"abc", 5, "abc"}, {"abcdef", 3, "abc"}, {"홍길동", 5, "홍길"}, {"홍길동", 6, "홍길동"},
+               {"a홍", 2, "a"},   {"홍", 1, ""},        {"", 0, ""}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(platform::Cp949Truncate(c.text, c.max), c.expected) << c.text << " " << c.max;
+  }
+}
+
 }  // namespace
