@@ -1,0 +1,1 @@
+select SVC_TYPE from SERVICE_INFO where USER_ID = 'user01' and SVC_TYPE = '4' 

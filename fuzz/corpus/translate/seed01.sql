@@ -1,0 +1,1 @@
+select u.USER_ID, u.USER_NM, a.AGENT_NM, a.PASSWORD  from USER_INFO u join USER_AGENT_INFO a on u.USER_ID = a.USER_ID where u.USER_ID = 'user01' and AGENT_NM = '김상담' collate Korean_Wansung_BIN 

@@ -1,0 +1,1 @@
+select count(*) as CNT from SERVICE_INFO with(nolock) 		where SVC_ID in ( 1001,1002 ) and PROG_STAT = '1' 

@@ -1,0 +1,1 @@
+select count(*) FROM V_RST_ORV a with(nolock) join SERVICE_INFO b with(nolock) on a.SVC_ID = b.SVC_ID where a.USER_ID = 'user01' and RECV_PHONE LIKE '0101234%'  

@@ -1,0 +1,1 @@
+select COMMENT from CALLBACK_INFO where ORV_ID = 12345

@@ -1,0 +1,1 @@
+select SEQ_NO from REQ_TMP with(nolock) where USER_ID = 'user01' and AGENT_NM = '' 

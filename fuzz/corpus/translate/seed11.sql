@@ -1,0 +1,1 @@
+delete from TRANSFER_NUM_INFO where SEQ_NO = 3 

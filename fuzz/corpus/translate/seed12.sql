@@ -1,0 +1,1 @@
+insert into QUEST_EX_INFO ( SVC_ID, QUEST_NO, ANS_NO, COMMENT ) values ( 1001, 2, 3, '보통' ) 

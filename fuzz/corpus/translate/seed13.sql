@@ -1,0 +1,1 @@
+select RES_REPLY FROM V_SELECT_RST_ORV where DIAL_DATE between '20261201' and '20261211' and TITLE = '설문 12월' and SVC_ID = 1001 and USER_ID = 'user01' and DELETE_FLAG <> '1' and len(RES_REPLY) >= 3 

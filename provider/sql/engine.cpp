@@ -1,0 +1,619 @@
+#include "provider/sql/engine.h"
+
+#include <sqlite3.h>
+#include <time.h>
+
+#include <cassert>
+#include <cmath>
+#include <cstdio>
+#include <exception>
+#include <list>
+#include <map>
+#include <utility>
+
+#include "provider/sql/functions.h"
+
+namespace provider {
+namespace {
+
+constexpr std::string_view kBatchSeparator = "~$#^@*";
+
+std::string LowerAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+// Drops "dbo." (any case) in front of a procedure or function name.
+std::string WithoutSchema(std::string name) {
+  if (name.size() > 4 && LowerAscii(name.substr(0, 4)) == "dbo.") name.erase(0, 4);
+  return name;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+std::string FormatReal(double d) {
+  char buf[64];
+  if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e15) {
+    std::snprintf(buf, sizeof buf, "%.0f", d == 0 ? 0.0 : d);
+  } else {
+    std::snprintf(buf, sizeof buf, "%.15g", d);
+  }
+  return buf;
+}
+
+std::string ColumnText(sqlite3_stmt* stmt, int i) {
+  switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL:
+      return {};
+    case SQLITE_INTEGER:
+      return std::to_string(sqlite3_column_int64(stmt, i));
+    case SQLITE_FLOAT:
+      return FormatReal(sqlite3_column_double(stmt, i));
+    default: {
+      const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
+      const int n = sqlite3_column_bytes(stmt, i);
+      return p ? std::string(p, static_cast<std::size_t>(n)) : std::string();
+    }
+  }
+}
+
+std::string ValueText(sqlite3_value* v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+      return std::to_string(sqlite3_value_int64(v));
+    case SQLITE_FLOAT:
+      return FormatReal(sqlite3_value_double(v));
+    default: {
+      const auto* p = static_cast<const char*>(sqlite3_value_blob(v));
+      const int n = sqlite3_value_bytes(v);
+      return p ? std::string(p, static_cast<std::size_t>(n)) : std::string();
+    }
+  }
+}
+
+struct StmtDeleter {
+  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtDeleter>;
+
+// ---- functions the translated SQL relies on ----
+
+// a + b with SQL Server's rule: two texts are joined; otherwise both operands
+// are numbers (a text operand is converted, and must be a number).
+void TmAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_value* a = argv[0];
+  sqlite3_value* b = argv[1];
+  const int ta = sqlite3_value_type(a);
+  const int tb = sqlite3_value_type(b);
+  if (ta == SQLITE_NULL || tb == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  const bool text_a = ta == SQLITE_TEXT || ta == SQLITE_BLOB;
+  const bool text_b = tb == SQLITE_TEXT || tb == SQLITE_BLOB;
+  if (text_a && text_b) {
+    std::string s = ValueText(a);
+    s += ValueText(b);
+    sqlite3_result_text64(ctx, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    return;
+  }
+  struct Num {
+    bool is_int = true;
+    sqlite3_int64 i = 0;
+    double d = 0;
+  };
+  auto number = [&](sqlite3_value* v, Num* out) -> bool {
+    int t = sqlite3_value_type(v);
+    if (t == SQLITE_TEXT || t == SQLITE_BLOB) {
+      const std::string s = ValueText(v);
+      if (s.find_first_not_of(" \t") == std::string::npos) {  // '' counts as 0
+        out->i = 0;
+        return true;
+      }
+      t = sqlite3_value_numeric_type(v);
+      if (t != SQLITE_INTEGER && t != SQLITE_FLOAT) {
+        const std::string msg = "conversion failed when converting the text '" + TextBeginning(s, 40) + "' to a number";
+        sqlite3_result_error(ctx, msg.c_str(), -1);
+        return false;
+      }
+    }
+    if (t == SQLITE_INTEGER) {
+      out->i = sqlite3_value_int64(v);
+    } else {
+      out->is_int = false;
+      out->d = sqlite3_value_double(v);
+    }
+    return true;
+  };
+  Num x, y;
+  if (!number(a, &x) || !number(b, &y)) return;
+  if (x.is_int && y.is_int) {
+    sqlite3_int64 r;
+    if (__builtin_add_overflow(x.i, y.i, &r)) {
+      sqlite3_result_error(ctx, "arithmetic overflow in '+'", -1);
+      return;
+    }
+    sqlite3_result_int64(ctx, r);
+    return;
+  }
+  const double dx = x.is_int ? static_cast<double>(x.i) : x.d;
+  const double dy = y.is_int ? static_cast<double>(y.i) : y.d;
+  sqlite3_result_double(ctx, dx + dy);
+}
+
+void TmGetdate(sqlite3_context* ctx, int, sqlite3_value**) {
+  const auto* engine = static_cast<const Engine*>(sqlite3_user_data(ctx));
+  const std::string now = engine->LocalNow();
+  sqlite3_result_text64(ctx, now.data(), now.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+// convert(varchar, value, style): a date or date-time text in the style.
+void TmConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  const std::string text = ValueText(argv[0]);
+  const int style = sqlite3_value_int(argv[1]);
+  const std::optional<DateTime> dt = ParseDateTime(text);
+  if (!dt) {  // not a date: the style does not apply
+    sqlite3_result_text64(ctx, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    return;
+  }
+  const std::optional<std::string> out = FormatDateStyle(*dt, style);
+  if (!out) {
+    const std::string msg = "convert style " + std::to_string(style) + " is not supported";
+    sqlite3_result_error(ctx, msg.c_str(), -1);
+    return;
+  }
+  sqlite3_result_text64(ctx, out->data(), out->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+// convert(datetime, value) / convert(date, value).
+void TmDatetime(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  const std::string text = ValueText(argv[0]);
+  const std::optional<DateTime> dt = ParseDateTime(text);
+  if (!dt) {
+    const std::string msg = "conversion failed when converting '" + TextBeginning(text, 40) + "' to a date";
+    sqlite3_result_error(ctx, msg.c_str(), -1);
+    return;
+  }
+  const std::string out = *FormatDateStyle(*dt, sqlite3_value_int(argv[1]) ? 23 : 121);
+  sqlite3_result_text64(ctx, out.data(), out.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+// charindex(needle, haystack, start): 1-based character position, 0 when absent.
+void TmCharindex(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  for (int i = 0; i < 3; ++i)
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
+      sqlite3_result_null(ctx);
+      return;
+    }
+  const std::string needle = ValueText(argv[0]);
+  const std::string hay = ValueText(argv[1]);
+  sqlite3_int64 start = sqlite3_value_int64(argv[2]);
+  if (start < 1) start = 1;
+  // Byte offset of character `start`.
+  std::size_t pos = 0;
+  sqlite3_int64 ch = 1;
+  while (ch < start && pos < hay.size()) {
+    ++pos;
+    while (pos < hay.size() && (static_cast<unsigned char>(hay[pos]) & 0xC0) == 0x80) ++pos;
+    ++ch;
+  }
+  const std::size_t found = needle.empty() ? std::string::npos : hay.find(needle, pos);
+  if (found == std::string::npos) {
+    sqlite3_result_int64(ctx, 0);
+    return;
+  }
+  sqlite3_int64 index = 1;
+  for (std::size_t k = 0; k < found; ++k)
+    if ((static_cast<unsigned char>(hay[k]) & 0xC0) != 0x80) ++index;
+  sqlite3_result_int64(ctx, index);
+}
+
+void CallScalar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  const auto* fn = static_cast<const Engine::ScalarFunction*>(sqlite3_user_data(ctx));
+  std::vector<std::optional<std::string>> args;
+  args.reserve(static_cast<std::size_t>(argc));
+  for (int i = 0; i < argc; ++i) {
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
+      args.emplace_back();
+    } else {
+      args.emplace_back(ValueText(argv[i]));
+    }
+  }
+  try {
+    const std::optional<std::string> r = (*fn)(args);
+    if (r) {
+      sqlite3_result_text64(ctx, r->data(), r->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    } else {
+      sqlite3_result_null(ctx);
+    }
+  } catch (const std::exception& e) {
+    sqlite3_result_error(ctx, e.what(), -1);
+  } catch (...) {
+    sqlite3_result_error(ctx, "function failed", -1);
+  }
+}
+
+std::string SystemLocalNow() {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  tm t{};
+  localtime_r(&ts.tv_sec, &t);
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
+                t.tm_hour, t.tm_min, t.tm_sec, static_cast<int>(ts.tv_nsec / 1000000));
+  return buf;
+}
+
+}  // namespace
+
+ExecResult SqliteError(sqlite3* db, int rc, std::string_view statement) {
+  const int primary = rc & 0xff;
+  const int ext = db ? sqlite3_extended_errcode(db) : rc;
+  const std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  int32_t code = sqlcode::kOther;
+  switch (primary) {
+    case SQLITE_CONSTRAINT:
+      if (ext == SQLITE_CONSTRAINT_PRIMARYKEY || ext == SQLITE_CONSTRAINT_UNIQUE) {
+        code = sqlcode::kUnique;
+      } else if (ext == SQLITE_CONSTRAINT_NOTNULL) {
+        code = sqlcode::kNotNull;
+      } else {
+        code = sqlcode::kConstraint;
+      }
+      break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      code = sqlcode::kBusy;
+      break;
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+    case SQLITE_CORRUPT:
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOTADB:
+    case SQLITE_PERM:
+    case SQLITE_NOMEM:
+      code = sqlcode::kStorage;
+      break;
+    case SQLITE_TOOBIG:
+      code = sqlcode::kLimit;
+      break;
+    default:
+      if (StartsWith(msg, "no such table") || StartsWith(msg, "no such view")) {
+        code = sqlcode::kNoSuchTable;
+      } else if (StartsWith(msg, "no such column")) {
+        code = sqlcode::kNoSuchColumn;
+      } else if (StartsWith(msg, "no such function") || StartsWith(msg, "wrong number of arguments to function")) {
+        code = sqlcode::kNoSuchFunction;
+      } else if (msg.find("syntax error") != std::string::npos || StartsWith(msg, "incomplete input") ||
+                 StartsWith(msg, "unrecognized token")) {
+        code = sqlcode::kSyntax;
+      } else if (StartsWith(msg, "conversion failed") || StartsWith(msg, "arithmetic overflow")) {
+        code = sqlcode::kConversion;
+      } else if (msg.find("too large") != std::string::npos || msg.find("too many") != std::string::npos) {
+        code = sqlcode::kLimit;
+      }
+  }
+  return ExecResult::Error(code, msg + " (statement: " + TextBeginning(statement) + ")");
+}
+
+struct Engine::Impl {
+  std::map<std::string, Procedure> procedures;  // by lower-case name
+  std::list<ScalarFunction> functions;          // stable addresses for SQLite
+  std::vector<bool> tx_outer;                   // per open scope: BEGIN (true) or SAVEPOINT
+};
+
+Engine::Engine(sqlite3* db, const EngineOptions& options)
+    : db_(db), options_(options), impl_(std::make_unique<Impl>()) {}
+
+Engine::~Engine() {
+  if (db_) sqlite3_close_v2(db_);
+}
+
+std::unique_ptr<Engine> Engine::Open(const std::string& path, std::string* error) {
+  return Open(path, EngineOptions{}, error);
+}
+
+std::unique_ptr<Engine> Engine::Open(const std::string& path, const EngineOptions& options, std::string* error) {
+  sqlite3* db = nullptr;
+  const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (rc != SQLITE_OK) {
+    if (error) *error = "cannot open database '" + path + "': " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
+  std::unique_ptr<Engine> engine(new Engine(db, options));
+  sqlite3_busy_timeout(db, options.busy_timeout_ms);
+  sqlite3_extended_result_codes(db, 1);
+  ExecResult r = engine->ExecuteNative("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
+  if (!r.ok()) {
+    if (error) *error = "cannot set up database '" + path + "': " + r.message;
+    return nullptr;
+  }
+  struct Builtin {
+    const char* name;
+    int arity;
+    void (*fn)(sqlite3_context*, int, sqlite3_value**);
+    int flags;
+  };
+  const Builtin builtins[] = {
+      {"tm_add", 2, TmAdd, SQLITE_DETERMINISTIC},
+      {"tm_getdate", 0, TmGetdate, 0},
+      {"tm_convert", 2, TmConvert, SQLITE_DETERMINISTIC},
+      {"tm_datetime", 2, TmDatetime, SQLITE_DETERMINISTIC},
+      {"tm_charindex", 3, TmCharindex, SQLITE_DETERMINISTIC},
+  };
+  for (const Builtin& b : builtins) {
+    if (sqlite3_create_function_v2(db, b.name, b.arity, SQLITE_UTF8 | b.flags, engine.get(), b.fn, nullptr, nullptr,
+                                   nullptr) != SQLITE_OK) {
+      if (error) *error = std::string("cannot register function ") + b.name + ": " + sqlite3_errmsg(db);
+      return nullptr;
+    }
+  }
+  std::string fn_error;
+  if (!RegisterServiceFunctions(*engine, &fn_error)) {
+    if (error) *error = fn_error;
+    return nullptr;
+  }
+  return engine;
+}
+
+std::string Engine::LocalNow() const { return options_.local_now ? options_.local_now() : SystemLocalNow(); }
+
+void Engine::RegisterProcedure(std::string name, Procedure proc) {
+  impl_->procedures[LowerAscii(WithoutSchema(std::move(name)))] = std::move(proc);
+}
+
+bool Engine::RegisterFunction(std::string name, int arity, ScalarFunction fn, std::string* error) {
+  name = WithoutSchema(std::move(name));
+  impl_->functions.push_back(std::move(fn));
+  const int rc = sqlite3_create_function_v2(db_, name.c_str(), arity, SQLITE_UTF8, &impl_->functions.back(),
+                                            CallScalar, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    if (error) *error = "cannot register function " + name + ": " + sqlite3_errmsg(db_);
+    impl_->functions.pop_back();
+    return false;
+  }
+  return true;
+}
+
+ExecResult Engine::ExecuteNative(std::string_view script) {
+  const char* p = script.data();
+  const char* end = p + script.size();
+  ExecResult result;
+  while (p < end) {
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v2(db_, p, static_cast<int>(end - p), &raw, &tail);
+    if (rc != SQLITE_OK) return SqliteError(db_, rc, std::string_view(p, static_cast<std::size_t>(end - p)));
+    StmtPtr stmt(raw);
+    const char* begin = p;
+    p = tail;
+    if (!stmt) continue;
+    int s;
+    while ((s = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    }
+    if (s != SQLITE_DONE) return SqliteError(db_, s, std::string_view(begin, static_cast<std::size_t>(tail - begin)));
+  }
+  return result;
+}
+
+ExecResult Engine::Begin() {
+  const bool outer = sqlite3_get_autocommit(db_) != 0;
+  const char* sql = outer ? "BEGIN IMMEDIATE" : "SAVEPOINT tm_scope";
+  const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) return SqliteError(db_, rc, sql);
+  impl_->tx_outer.push_back(outer);
+  return {};
+}
+
+ExecResult Engine::Commit() {
+  assert(!impl_->tx_outer.empty());
+  const bool outer = impl_->tx_outer.back();
+  impl_->tx_outer.pop_back();
+  if (outer && sqlite3_get_autocommit(db_)) return {};  // nothing left to commit
+  const char* sql = outer ? "COMMIT" : "RELEASE tm_scope";
+  const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    ExecResult err = SqliteError(db_, rc, sql);
+    if (outer && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return err;
+  }
+  return {};
+}
+
+void Engine::Rollback() {
+  assert(!impl_->tx_outer.empty());
+  const bool outer = impl_->tx_outer.back();
+  impl_->tx_outer.pop_back();
+  if (sqlite3_get_autocommit(db_)) return;  // SQLite already rolled the transaction back
+  if (outer) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  } else {
+    sqlite3_exec(db_, "ROLLBACK TO tm_scope; RELEASE tm_scope", nullptr, nullptr, nullptr);
+  }
+}
+
+ExecResult Engine::RunSql(const Statement& st, const RowSink& sink, bool* stopped) {
+  ExecResult result;
+  const char* p = st.sql.c_str();
+  const char* end = p + st.sql.size();
+  std::vector<std::string> fields;
+  while (p < end && !*stopped) {
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v2(db_, p, static_cast<int>(end - p), &raw, &tail);
+    if (rc != SQLITE_OK) return SqliteError(db_, rc, st.source);
+    StmtPtr stmt(raw);
+    p = tail;
+    if (!stmt) continue;
+    const int columns = sqlite3_column_count(stmt.get());
+    const sqlite3_int64 changes_before = sqlite3_total_changes64(db_);
+    int s;
+    while ((s = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+      if (columns == 0) continue;
+      fields.resize(static_cast<std::size_t>(columns));
+      for (int i = 0; i < columns; ++i) fields[static_cast<std::size_t>(i)] = ColumnText(stmt.get(), i);
+      ++result.rows;
+      if (sink && !sink(fields)) {
+        *stopped = true;
+        break;
+      }
+    }
+    if (!*stopped && s != SQLITE_DONE) return SqliteError(db_, s, st.source);
+    if (columns == 0 && sqlite3_total_changes64(db_) != changes_before) result.rows += sqlite3_changes64(db_);
+  }
+  return result;
+}
+
+ExecResult Engine::RunCall(const Statement& st, const RowSink& sink, bool* stopped) {
+  const std::string key = LowerAscii(WithoutSchema(st.call.name));
+  const auto it = impl_->procedures.find(key);
+  if (it == impl_->procedures.end())
+    return ExecResult::Error(sqlcode::kNoSuchProcedure, "could not find stored procedure '" + st.call.name + "'");
+  if (call_depth_ >= options_.max_procedure_depth)
+    return ExecResult::Error(sqlcode::kLimit, "procedures nested deeper than " +
+                                                  std::to_string(options_.max_procedure_depth) + " levels (statement: " +
+                                                  TextBeginning(st.source) + ")");
+  ExecResult begun = Begin();
+  if (!begun.ok()) return begun;
+  int64_t delivered = 0;
+  const RowSink counting = [&](const std::vector<std::string>& fields) {
+    ++delivered;
+    if (sink && !sink(fields)) {
+      *stopped = true;
+      return false;
+    }
+    return true;
+  };
+  ExecResult r;
+  ++call_depth_;
+  try {
+    const Procedure proc = it->second;  // a copy: the procedure may register others
+    r = proc(*this, st.call.args, counting);
+  } catch (const std::exception& e) {
+    r = ExecResult::Error(sqlcode::kOther, e.what());
+  } catch (...) {
+    r = ExecResult::Error(sqlcode::kOther, "procedure failed");
+  }
+  --call_depth_;
+  if (!r.ok()) {
+    Rollback();
+    if (r.message.empty()) r.message = "procedure " + st.call.name + " failed";
+    return r;
+  }
+  ExecResult committed = Commit();
+  if (!committed.ok()) return committed;
+  r.code = sqlcode::kOk;
+  r.message.clear();
+  if (r.rows == 0) r.rows = delivered;
+  return r;
+}
+
+ExecResult Engine::RunStatement(const Statement& st, const RowSink& sink, bool* stopped) {
+  return st.is_call ? RunCall(st, sink, stopped) : RunSql(st, sink, stopped);
+}
+
+ExecResult Engine::RunText(std::string_view sql, const RowSink& sink, bool* stopped) {
+  const Translation t = Translate(sql, options_.limits);
+  if (!t.ok()) return ExecResult::Error(t.limit_exceeded ? sqlcode::kLimit : sqlcode::kSyntax, t.error);
+  ExecResult total;
+  for (const Statement& st : t.statements) {
+    ExecResult r = RunStatement(st, sink, stopped);
+    if (!r.ok()) {
+      r.rows = total.rows;
+      return r;
+    }
+    total.rows += r.rows;
+    if (*stopped) break;
+  }
+  return total;
+}
+
+ExecResult Engine::Execute(std::string_view sql, const RowSink& sink) {
+  bool stopped = false;
+  return RunText(sql, sink, &stopped);
+}
+
+ExecResult Engine::ExecuteFirst(std::string_view sql, std::vector<std::string>* fields) {
+  bool got = false;
+  std::vector<std::string> first;
+  bool stopped = false;
+  ExecResult r = RunText(
+      sql,
+      [&](const std::vector<std::string>& row) {
+        first = row;
+        got = true;
+        return false;
+      },
+      &stopped);
+  if (!r.ok()) return r;
+  if (fields) *fields = std::move(first);
+  r.code = got ? sqlcode::kOk : sqlcode::kNoRow;
+  return r;
+}
+
+ExecResult Engine::ExecuteBatch(std::string_view batch, int32_t count, int32_t* executed) {
+  int32_t done = 0;
+  if (executed) *executed = 0;
+  if (batch.size() > options_.limits.max_text_bytes)
+    return ExecResult::Error(sqlcode::kLimit, "batch text of " + std::to_string(batch.size()) +
+                                                  " bytes is longer than the limit of " +
+                                                  std::to_string(options_.limits.max_text_bytes));
+  std::vector<std::string_view> pieces;
+  std::size_t pos = 0;
+  while (static_cast<int32_t>(pieces.size()) < count) {
+    const std::size_t f = batch.find(kBatchSeparator, pos);
+    if (f == std::string_view::npos) break;
+    pieces.push_back(batch.substr(pos, f - pos));
+    pos = f + kBatchSeparator.size();
+  }
+  if (pieces.empty()) return {};
+  ExecResult begun = Begin();
+  if (!begun.ok()) return begun;
+  ExecResult total;
+  for (std::string_view piece : pieces) {
+    ExecResult scope = Begin();
+    ExecResult r = scope.ok() ? ExecResult{} : scope;
+    if (r.ok()) {
+      bool stopped = false;
+      r = RunText(piece, {}, &stopped);
+    }
+    if (!r.ok()) {
+      if (scope.ok()) Rollback();
+      if (sqlite3_get_autocommit(db_)) {  // SQLite gave up the whole transaction
+        impl_->tx_outer.pop_back();
+        r.message += " (the whole batch was rolled back)";
+        return r;
+      }
+      ExecResult committed = Commit();
+      if (!committed.ok()) return committed;
+      if (executed) *executed = done;
+      r.rows = total.rows;
+      return r;
+    }
+    ExecResult released = Commit();
+    if (!released.ok()) {
+      Rollback();
+      return released;
+    }
+    ++done;
+    total.rows += r.rows;
+  }
+  ExecResult committed = Commit();
+  if (!committed.ok()) return committed;
+  if (executed) *executed = done;
+  return total;
+}
+
+}  // namespace provider

@@ -1,0 +1,7 @@
+#include "provider/sql/schema.h"
+
+namespace provider {
+
+ExecResult ApplySchema(Engine& engine) { return engine.ExecuteNative(kSchemaSql); }
+
+}  // namespace provider
