@@ -14,6 +14,8 @@
 
 #include "provider/dbservice.h"
 #include "provider/sql/engine.h"
+#include "provider/sql/functions.h"
+#include "provider/sql/schema.h"
 #include "rpc/server.h"
 
 namespace {
@@ -42,11 +44,20 @@ int main(int argc, char** argv) {
     else { Usage(); return 2; }
   }
 
-  // Check the database once before serving, so that a bad path fails at start.
+  // Open the database once before serving, so that a bad path fails at
+  // start, and bring its schema up to date.
   std::string error;
-  if (!provider::Engine::Open(db, &error)) {
-    std::fprintf(stderr, "orv-dbservice: cannot open %s: %s\n", db.c_str(), error.c_str());
-    return 1;
+  {
+    auto engine = provider::Engine::Open(db, &error);
+    if (!engine) {
+      std::fprintf(stderr, "orv-dbservice: cannot open %s: %s\n", db.c_str(), error.c_str());
+      return 1;
+    }
+    provider::ExecResult r = provider::ApplySchema(*engine);
+    if (!r.ok()) {
+      std::fprintf(stderr, "orv-dbservice: cannot set up the schema in %s: %s\n", db.c_str(), r.message.c_str());
+      return 1;
+    }
   }
 
   sigset_t signals;
@@ -57,6 +68,10 @@ int main(int argc, char** argv) {
 
   provider::DbServiceOptions options;
   options.db_path = db;
+  options.configure = [](provider::Engine& engine) {
+    std::string err;
+    if (!provider::RegisterServiceFunctions(engine, &err)) std::fprintf(stderr, "orv-dbservice: %s\n", err.c_str());
+  };
   provider::DbService service(options);
   rpc::Server server;
   service.RegisterOn(server);
