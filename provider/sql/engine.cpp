@@ -218,6 +218,26 @@ void TmCharindex(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, index);
 }
 
+// right(text, n): the last n characters.
+void TmRight(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  const std::string text = ValueText(argv[0]);
+  const sqlite3_int64 n = sqlite3_value_int64(argv[1]);
+  if (n < 0) {
+    sqlite3_result_error(ctx, "invalid length passed to right", -1);
+    return;
+  }
+  std::size_t pos = text.size();
+  for (sqlite3_int64 k = 0; k < n && pos > 0; ++k) {
+    --pos;
+    while (pos > 0 && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) --pos;
+  }
+  sqlite3_result_text64(ctx, text.data() + pos, text.size() - pos, SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
 void CallScalar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const auto* fn = static_cast<const Engine::ScalarFunction*>(sqlite3_user_data(ctx));
   std::vector<std::optional<std::string>> args;
@@ -352,6 +372,7 @@ std::unique_ptr<Engine> Engine::Open(const std::string& path, const EngineOption
       {"tm_convert", 2, TmConvert, SQLITE_DETERMINISTIC},
       {"tm_datetime", 2, TmDatetime, SQLITE_DETERMINISTIC},
       {"tm_charindex", 3, TmCharindex, SQLITE_DETERMINISTIC},
+      {"tm_right", 2, TmRight, SQLITE_DETERMINISTIC},
   };
   for (const Builtin& b : builtins) {
     if (sqlite3_create_function_v2(db, b.name, b.arity, SQLITE_UTF8 | b.flags, engine.get(), b.fn, nullptr, nullptr,

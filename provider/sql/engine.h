@@ -169,7 +169,6 @@ class Engine {
   sqlite3* db_ = nullptr;
   EngineOptions options_;
   std::unique_ptr<Impl> impl_;
-  int tx_depth_ = 0;
   int call_depth_ = 0;
 };
 

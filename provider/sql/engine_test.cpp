@@ -259,10 +259,11 @@ TEST_F(EngineTest, DialectSemantics) {
   const Rows rows = Query(
       "select '1' + '2', 1 + 2, '1' + 2, 1.5 + 1, NULL + 'a', DIAL_DATE + DIAL_TIME, len(RES_REPLY), "
       "isnull(NULL, 'z'), convert(varchar, RES_CODE) + '.' + 'ok', getdate(), convert(varchar(8), getdate(), 112), "
-      "convert(varchar, getdate(), 108), charindex('3', RECV_PHONE), substring(RECV_PHONE, 3, 2) "
+      "convert(varchar, getdate(), 108), charindex('3', RECV_PHONE), substring(RECV_PHONE, 3, 2), "
+      "left(RECV_PHONE, 2), right(N'가나다', 2), charindex('다', N'가나다', 2) "
       "from V_RST_ORV with(nolock) where DIAL_DATE+DIAL_TIME between '20261211090000' and '20261211099999'");
   const Rows expected = {{"12", "3", "3", "2.5", "", "20261211093000", "2", "z", "0.ok", "2026-12-11 09:05:07.042",
-                          "20261211", "09:05:07", "5", "12"}};
+                          "20261211", "09:05:07", "5", "12", "02", "나다", "3"}};
   EXPECT_EQ(rows, expected);
   // top in a sub-select limits that sub-select.
   for (int i = 2; i <= 5; ++i)

@@ -497,6 +497,20 @@ class Rewriter {
     seq = Additive(seq, 0, seq.size(), depth);
   }
 
+  // True when `out` ends with a table (and maybe an alias) after FROM, JOIN,
+  // UPDATE, INTO or a comma.
+  static bool FollowsTable(const Seq& out) {
+    auto name = [](const Node& n) {
+      return n.kind == Kind::kQuoted || (n.kind == Kind::kWord && !IsKeyword(n));
+    };
+    auto before_table = [](const Node& n) {
+      return IsWord(n, "from") || IsWord(n, "join") || IsWord(n, "update") || IsWord(n, "into") || IsOp(n, ",");
+    };
+    const std::size_t k = out.size();
+    if (k >= 2 && name(out[k - 1]) && before_table(out[k - 2])) return true;
+    return k >= 3 && name(out[k - 1]) && name(out[k - 2]) && before_table(out[k - 3]);
+  }
+
   void DropHintsAndPrefixes(Seq& seq) {
     Seq out;
     out.reserve(seq.size());
@@ -507,10 +521,8 @@ class Rewriter {
         ++i;
         continue;
       }
-      // Old form: T (nolock) right after a table name or alias.
-      if (n.kind == Kind::kGroup && IsHintGroup(n) && !out.empty() &&
-          (out.back().kind == Kind::kQuoted || (out.back().kind == Kind::kWord && !IsKeyword(out.back()))))
-        continue;
+      // Old form: "from T (nolock)", "join T t (nolock)".
+      if (n.kind == Kind::kGroup && IsHintGroup(n) && FollowsTable(out)) continue;
       // Schema and database prefixes: dbo.X, db.dbo.X, db..X
       if ((n.kind == Kind::kWord || n.kind == Kind::kQuoted) && i + 2 < seq.size() && IsOp(seq[i + 1], ".")) {
         const bool dbo = EqualsNoCase(n.text, "dbo");
@@ -547,6 +559,12 @@ class Rewriter {
       const bool call = f.kind == Kind::kWord && i + 1 < seq.size() && seq[i + 1].kind == Kind::kGroup &&
                         !(i > 0 && IsOp(seq[i - 1], "."));  // a qualified name is not ours
       if (!call) {
+        if (IsWord(f, "current_timestamp")) {  // SQL Server's synonym of getdate()
+          const bool space = f.space_before;
+          out.push_back(MakeWord("tm_getdate", space));
+          out.push_back(MakeGroup({}));
+          continue;
+        }
         out.push_back(std::move(f));
         continue;
       }
@@ -569,6 +587,14 @@ class Rewriter {
         g.children.clear();
         g.children.push_back(MakeWord("rtrim", false));
         g.children.push_back(MakeGroup(std::move(inner)));
+      } else if (name == "left") {  // left(x, n) -> substr(x, 1, n)
+        std::vector<Seq> args = SplitCommas(g.children);
+        if (args.size() != 2) throw Failure{"left takes 2 arguments" + Where(g.offset)};
+        args.insert(args.begin() + 1, Seq{MakeNumber("1")});
+        f.text = "substr";
+        g.children = JoinCommas(std::move(args));
+      } else if (name == "right") {
+        f.text = "tm_right";
       } else if (name == "substring") {
         f.text = "substr";
       } else if (name == "charindex") {

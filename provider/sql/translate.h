@@ -1,6 +1,6 @@
 // Translation of the SQL Server dialect that the client sends into SQL that
 // SQLite runs, with the help of a few functions the Engine registers
-// (tm_add, tm_getdate, tm_convert, tm_datetime, tm_charindex).
+// (tm_add, tm_getdate, tm_convert, tm_datetime, tm_charindex, tm_right).
 //
 // The text is tokenized first (string literals with '' escapes, N'..'
 // literals, [bracketed] and "quoted" names, -- and nested /* */ comments),
@@ -9,6 +9,7 @@
 //   SQL Server                         SQLite
 //   ---------------------------------  ----------------------------------------
 //   T with(nolock), with (rowlock, ..)  T                  (table hints dropped)
+//   from T (nolock)                    from T
 //   select top N ... / top (N)         select ... LIMIT N (end of that select,
 //                                      also inside sub-selects; a union member
 //                                      is wrapped in select * from (...))
@@ -20,9 +21,10 @@
 //                                      otherwise numeric addition, as SQL Server
 //                                      decides by the operand types at run time
 //   isnull(a, b)                       ifnull(a, b)
-//   getdate()                          tm_getdate()  ("YYYY-MM-DD hh:mm:ss.mmm")
+//   getdate(), current_timestamp       tm_getdate()  ("YYYY-MM-DD hh:mm:ss.mmm")
 //   len(x)                             length(rtrim(x))
 //   substring(x, s, n)                 substr(x, s, n)
+//   left(x, n), right(x, n)            substr(x, 1, n), tm_right(x, n)
 //   charindex(a, b [, s])              instr(b, a) / tm_charindex(a, b, s)
 //   convert(varchar[(n)], x [, st])    cast/tm_convert, cut to n (30 when no n)
 //   convert(int|float|datetime, x)     cast(x as integer|real) / tm_datetime(x)

@@ -31,7 +31,8 @@ TEST(Translate, Rewrites) {
       {"select a from T with(nolock) where b = 1", "select a from T where b = 1"},
       {"select a from T with (nolock, readpast) join U u WITH(ROWLOCK) on T.x = u.x",
        "select a from T join U u on T.x = u.x"},
-      {"select a from T (nolock)", "select a from T"},
+      {"select a from T (nolock), U u (nolock) join V (nolock) on 1 = 1", "select a from T, U u join V on 1 = 1"},
+      {"select count(nolock) from T", "select count(nolock) from T"},
       {"update REQ_ORV with(rowlock) set PROGRESS = '9' where ORV_ID = 1",
        "update REQ_ORV set PROGRESS = '9' where ORV_ID = 1"},
       // top
@@ -76,6 +77,8 @@ TEST(Translate, Rewrites) {
       {"select substring(a, 1, 2), charindex('-', a), charindex('-', a, 3) from T",
        "select substr(a, 1, 2), instr(a, '-'), tm_charindex('-', a, 3) from T"},
       {"select dbo.F_FMT_TEL(x) from NEW_ORV.dbo.T, NEW_ORV..U", "select F_FMT_TEL(x) from T, U"},
+      {"select left(a, 2) + right(a, 3), current_timestamp from T left join U on 1 = 1",
+       "select tm_add(substr(a, 1, 2), tm_right(a, 3)), tm_getdate() from T left join U on 1 = 1"},
       {"select a from T where a = 'x' collate Korean_Wansung_BIN", "select a from T where a = 'x' collate BINARY"},
       {"select a from T where a = 'x' collate Korean_Wansung_CI_AS", "select a from T where a = 'x' collate NOCASE"},
       // statements
