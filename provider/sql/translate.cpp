@@ -255,8 +255,10 @@ std::vector<Seq> SplitStatements(Seq tokens, const TranslateLimits& limits) {
   Seq cur;
   int depth = 0;
   bool has_values = false;  // the current statement has a VALUES list
+  bool has_select = false;  // ... a SELECT outside parentheses
   auto finish = [&] {
     has_values = false;
+    has_select = false;
     if (!cur.empty()) {
       if (out.size() >= limits.max_statements)
         throw Failure{"more than " + std::to_string(limits.max_statements) + " statements", true};
@@ -276,12 +278,14 @@ std::vector<Seq> SplitStatements(Seq tokens, const TranslateLimits& limits) {
       if (IsWord(t, "select")) {
         const Node& prev = cur.back();
         const bool continues = IsWord(prev, "union") || IsWord(prev, "all") || IsWord(prev, "except") ||
-                               IsWord(prev, "intersect") || (IsWord(cur.front(), "insert") && !has_values);
+                               IsWord(prev, "intersect") || (IsWord(cur.front(), "insert") && !has_values) ||
+                               (IsWord(cur.front(), "with") && !has_select);
         split = !continues;
       }
       if (split) finish();
     }
     if (depth == 0 && IsWord(t, "values")) has_values = true;
+    if (depth == 0 && IsWord(t, "select")) has_select = true;
     cur.push_back(std::move(t));
   }
   finish();

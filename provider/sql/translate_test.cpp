@@ -90,6 +90,7 @@ TEST(Translate, Rewrites) {
       {"insert into T values (1)\nselect * from T", "insert into T values (1);\nselect * from T"},
       {"select 1\nunion all\nselect 2", "select 1 union all select 2"},
       {"insert into T\nselect * from U", "insert into T select * from U"},
+      {"with x as (select 1 a)\nselect a from x\nselect 2", "with x as (select 1 a) select a from x;\nselect 2"},
       {"select a from T where b = ';'", "select a from T where b = ';'"},
   };
   for (const Case& c : cases) EXPECT_EQ(MustTranslate(c.in), c.out) << c.in;
