@@ -274,6 +274,20 @@ bool Modify(const std::string& given_path, const IniOptions& options, std::strin
   return ReplaceFile(path, out, error);
 }
 
+std::optional<std::string> ReadValue(std::string_view section, std::string_view key, const std::string& path,
+                                     std::size_t buffer_size, const IniOptions& options) {
+  IniDocument doc;
+  IniEncoding enc{};
+  if (!LoadForRead(path, options, &doc, &enc)) return std::nullopt;
+  std::string fsection, fkey;
+  if (!ToFile(section, enc, &fsection) || !ToFile(key, enc, &fkey)) return std::nullopt;
+  std::optional<std::string> raw = doc.Get(fsection, fkey);
+  if (!raw) return std::nullopt;
+  std::string value = StripIniQuotes(*raw);
+  if (buffer_size != 0) value = CutToBytes(value, buffer_size - 1, enc);
+  return FromFile(value, enc);
+}
+
 }  // namespace
 
 IniDocument IniDocument::Parse(std::string_view bytes) {
@@ -461,25 +475,19 @@ std::string StripIniQuotes(std::string_view value) {
   return std::string(value);
 }
 
+std::optional<std::string> ReadPrivateProfileValue(std::string_view section, std::string_view key,
+                                                   const std::string& path, const IniOptions& options) {
+  return ReadValue(Trim(section), Trim(key), path, 0, options);
+}
+
 std::string GetPrivateProfileString(std::string_view section, std::string_view key, std::string_view default_value,
                                     const std::string& path, std::size_t buffer_size, const IniOptions& options) {
-  auto fallback = [&] {
-    std::string_view d = default_value;
-    while (!d.empty() && d.back() == ' ') d.remove_suffix(1);
-    if (buffer_size == 0) return std::string(d);
-    std::string cut = CutToBytes(Utf8ToCp949(d), buffer_size - 1, IniEncoding::kCp949);
-    return Cp949ToUtf8(cut);
-  };
-  IniDocument doc;
-  IniEncoding enc{};
-  if (!LoadForRead(path, options, &doc, &enc)) return fallback();
-  std::string fsection, fkey;
-  if (!ToFile(section, enc, &fsection) || !ToFile(key, enc, &fkey)) return fallback();
-  std::optional<std::string> raw = doc.Get(fsection, fkey);
-  if (!raw) return fallback();
-  std::string value = StripIniQuotes(*raw);
-  if (buffer_size != 0) value = CutToBytes(value, buffer_size - 1, enc);
-  return FromFile(value, enc);
+  std::optional<std::string> value = ReadValue(Trim(section), Trim(key), path, buffer_size, options);
+  if (value) return *value;
+  std::string_view d = default_value;
+  while (!d.empty() && d.back() == ' ') d.remove_suffix(1);
+  if (buffer_size == 0) return std::string(d);
+  return Cp949ToUtf8(CutToBytes(Utf8ToCp949(d), buffer_size - 1, IniEncoding::kCp949));
 }
 
 int GetPrivateProfileInt(std::string_view section, std::string_view key, int default_value, const std::string& path,
@@ -505,6 +513,8 @@ int ParseProfileInt(std::string_view v) {
 
 bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
                                const std::string& path, const IniOptions& options, std::string* error) {
+  section = Trim(section);
+  key = Trim(key);
   if (!IsValidIniSection(section) || !IsValidIniKey(key) || !IsValidIniValue(value)) {
     SetError(error, "invalid section, key or value for " + path);
     return false;
@@ -522,6 +532,8 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, s
 
 bool DeletePrivateProfileKey(std::string_view section, std::string_view key, const std::string& path,
                              const IniOptions& options, std::string* error) {
+  section = Trim(section);
+  key = Trim(key);
   return Modify(path, options, error, [&](IniDocument& doc, IniEncoding enc, std::string*) {
     std::string s, k;
     if (!ToFile(section, enc, &s) || !ToFile(key, enc, &k)) return 0;
@@ -531,6 +543,7 @@ bool DeletePrivateProfileKey(std::string_view section, std::string_view key, con
 
 bool DeletePrivateProfileSection(std::string_view section, const std::string& path, const IniOptions& options,
                                  std::string* error) {
+  section = Trim(section);
   return Modify(path, options, error, [&](IniDocument& doc, IniEncoding enc, std::string*) {
     std::string s;
     if (!ToFile(section, enc, &s)) return 0;

@@ -94,13 +94,21 @@ class IniDocument {
   bool bom_ = false;
 };
 
-// Section and key names must not be empty, must not hold line ends or NUL,
+// Section and key names are trimmed of blanks at both ends by every call
+// below, as Windows does. After that they must not be empty, must not hold
+// line ends or NUL,
 // and (for keys) no '=' or (for sections) no ']'; values must not hold line
 // ends or NUL. A line end in a value would otherwise write extra lines,
 // which could plant keys the caller never wrote.
 bool IsValidIniSection(std::string_view section);
 bool IsValidIniKey(std::string_view key);
 bool IsValidIniValue(std::string_view value);
+
+// The value as stored (trimmed, one pair of quotes stripped), or nullopt
+// when the file, the section or the key is missing or the file cannot be
+// read.
+std::optional<std::string> ReadPrivateProfileValue(std::string_view section, std::string_view key,
+                                                   const std::string& path, const IniOptions& options = {});
 
 // Reads a value: trimmed, one pair of surrounding quotes stripped; the
 // default (trailing blanks removed, as Windows does) when the file, the

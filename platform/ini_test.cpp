@@ -1,9 +1,11 @@
 #include "platform/ini.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -230,16 +232,37 @@ TEST(IniWrite, RewriteIsAtomicAndLeavesNoTemporaryFiles) {
 }
 
 TEST(IniWrite, FailedWriteLeavesFileIntact) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
   TempDir dir;
-  std::string sub = dir.File("ro");
-  fs::create_directory(sub);
-  std::string path = sub + "/w.ini";
+  std::string path = dir.File("w.ini");
   WriteBytes(path, "[s]\r\nk=1\r\n");
-  ::chmod(sub.c_str(), 0555);
-  EXPECT_FALSE(platform::WritePrivateProfileString("s", "k", "2", path));
-  ::chmod(sub.c_str(), 0755);
+  // A file-size limit makes the write of the new content fail half-way, as
+  // a full disk would.
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 64;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  std::string error;
+  bool written = platform::WritePrivateProfileString("s", "k", std::string(1000, 'x'), path, {}, &error);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_FALSE(written);
+  EXPECT_FALSE(error.empty());
   EXPECT_EQ(ReadBytes(path), "[s]\r\nk=1\r\n");
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"w.ini"});
+}
+
+TEST(IniWrite, NamesAreTrimmedAsWindowsDoes) {
+  TempDir dir;
+  std::string path = dir.File("w.ini");
+  ASSERT_TRUE(platform::WritePrivateProfileString(" s ", "\tk ", "v", path));
+  EXPECT_EQ(ReadBytes(path), "[s]\r\nk=v\r\n");
+  EXPECT_EQ(platform::GetPrivateProfileString("s ", " k", "", path), "v");
+  EXPECT_FALSE(platform::ReadPrivateProfileValue("s", "missing", path).has_value());
+  EXPECT_EQ(platform::ReadPrivateProfileValue("s", "k", path).value_or(""), "v");
 }
 
 TEST(IniWrite, ConcurrentWritersLoseNothing) {

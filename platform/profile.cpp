@@ -44,11 +44,8 @@ std::string ProfileStore::DefaultFile(std::string_view registry_key, std::string
 std::string ProfileStore::GetProfileString(std::string_view section, std::string_view entry,
                                            std::string_view default_value) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  // The Windows default trimming does not apply to the registry.
-  const std::string kMissing("\x01missing\x01");
-  std::string v = GetPrivateProfileString(section, entry, kMissing, file_, 0, StoreOptions());
-  if (v == kMissing) return std::string(default_value);
-  return v;
+  // The default is given back as it stands: the registry does not trim it.
+  return ReadPrivateProfileValue(section, entry, file_, StoreOptions()).value_or(std::string(default_value));
 }
 
 int ProfileStore::GetProfileInt(std::string_view section, std::string_view entry, int default_value) const {
