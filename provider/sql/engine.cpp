@@ -328,7 +328,11 @@ ExecResult SqliteError(sqlite3* db, int rc, std::string_view statement) {
 }
 
 struct Engine::Impl {
-  std::map<std::string, Procedure> procedures;  // by lower-case name
+  struct Registered {
+    Procedure proc;
+    bool read_only = false;
+  };
+  std::map<std::string, Registered> procedures;  // by lower-case name
   std::list<ScalarFunction> functions;          // stable addresses for SQLite
   std::vector<bool> tx_outer;                   // per open scope: BEGIN (true) or SAVEPOINT
 };
@@ -391,8 +395,8 @@ std::unique_ptr<Engine> Engine::Open(const std::string& path, const EngineOption
 
 std::string Engine::LocalNow() const { return options_.local_now ? options_.local_now() : SystemLocalNow(); }
 
-void Engine::RegisterProcedure(std::string name, Procedure proc) {
-  impl_->procedures[LowerAscii(WithoutSchema(std::move(name)))] = std::move(proc);
+void Engine::RegisterProcedure(std::string name, Procedure proc, bool read_only) {
+  impl_->procedures[LowerAscii(WithoutSchema(std::move(name)))] = Impl::Registered{std::move(proc), read_only};
 }
 
 bool Engine::RegisterFunction(std::string name, int arity, ScalarFunction fn, std::string* error) {
@@ -429,9 +433,9 @@ ExecResult Engine::ExecuteNative(std::string_view script) {
   return result;
 }
 
-ExecResult Engine::Begin() {
+ExecResult Engine::Begin(bool writer) {
   const bool outer = sqlite3_get_autocommit(db_) != 0;
-  const char* sql = outer ? "BEGIN IMMEDIATE" : "SAVEPOINT tm_scope";
+  const char* sql = !outer ? "SAVEPOINT tm_scope" : writer ? "BEGIN IMMEDIATE" : "BEGIN";
   const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) return SqliteError(db_, rc, sql);
   impl_->tx_outer.push_back(outer);
@@ -506,7 +510,7 @@ ExecResult Engine::RunCall(const Statement& st, const RowSink& sink, bool* stopp
     return ExecResult::Error(sqlcode::kLimit, "procedures nested deeper than " +
                                                   std::to_string(options_.max_procedure_depth) + " levels (statement: " +
                                                   TextBeginning(st.source) + ")");
-  ExecResult begun = Begin();
+  ExecResult begun = Begin(!it->second.read_only);
   if (!begun.ok()) return begun;
   int64_t delivered = 0;
   const RowSink counting = [&](const std::vector<std::string>& fields) {
@@ -520,7 +524,7 @@ ExecResult Engine::RunCall(const Statement& st, const RowSink& sink, bool* stopp
   ExecResult r;
   ++call_depth_;
   try {
-    const Procedure proc = it->second;  // a copy: the procedure may register others
+    const Procedure proc = it->second.proc;  // a copy: the procedure may register others
     r = proc(*this, st.call.args, counting);
   } catch (const std::exception& e) {
     r = ExecResult::Error(sqlcode::kOther, e.what());

@@ -137,7 +137,11 @@ class Engine {
 
   // Procedure names compare case-insensitively (ASCII letters); a "dbo."
   // prefix is dropped. A later registration under the same name replaces it.
-  void RegisterProcedure(std::string name, Procedure proc);
+  // A procedure that writes runs in a transaction that takes the write lock
+  // at its start (so that its reads and writes see one state); a read_only
+  // one reads a consistent snapshot without blocking writers while its rows
+  // are delivered.
+  void RegisterProcedure(std::string name, Procedure proc, bool read_only = false);
 
   // Registers a scalar function callable as name(...) and dbo.name(...).
   // arity -1 accepts any number of arguments. Returns false (with *error)
@@ -161,8 +165,9 @@ class Engine {
   ExecResult RunSql(const Statement& st, const RowSink& sink, bool* stopped);
   ExecResult RunCall(const Statement& st, const RowSink& sink, bool* stopped);
   ExecResult RunText(std::string_view sql, const RowSink& sink, bool* stopped);
-  // Transaction scopes: BEGIN IMMEDIATE at the outermost level, savepoints inside.
-  ExecResult Begin();
+  // Transaction scopes: BEGIN IMMEDIATE (or BEGIN for readers) at the
+  // outermost level, savepoints inside.
+  ExecResult Begin(bool writer = true);
   ExecResult Commit();
   void Rollback();
 

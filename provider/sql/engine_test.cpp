@@ -373,6 +373,39 @@ TEST(EngineFile, TwoEnginesOnOneFileFromTwoThreads) {
   std::filesystem::remove_all(dir_template);
 }
 
+// A read-only procedure delivering rows does not hold up another connection's
+// writes; a writing one holds the write lock until it ends.
+TEST(EngineFile, ReadOnlyProcedureDoesNotBlockWriters) {
+  char dir_template[] = "/tmp/provider_sql_testXXXXXX";
+  ASSERT_NE(mkdtemp(dir_template), nullptr);
+  const std::string path = std::string(dir_template) + "/db.sqlite";
+  EngineOptions fast;
+  fast.busy_timeout_ms = 50;
+  std::string error;
+  auto reader = Engine::Open(path, fast, &error);
+  auto writer = Engine::Open(path, fast, &error);
+  ASSERT_TRUE(reader && writer) << error;
+  ASSERT_TRUE(ApplySchema(*reader).ok());
+  ASSERT_EQ(reader->Execute("insert into USER_INFO (USER_ID) values ('a')", {}).code, 0);
+  ExecResult during;
+  int writes = 0;
+  auto body = [&](Engine& e, const std::vector<std::string>&, const RowSink& sink) {
+    ExecResult r = e.Execute("select USER_ID from USER_INFO", sink);
+    // Another connection writes while this procedure is still running.
+    during = writer->Execute("insert into USER_INFO (USER_ID) values ('w" + std::to_string(++writes) + "')", {});
+    return r;
+  };
+  reader->RegisterProcedure("P_READ", body, /*read_only=*/true);
+  reader->RegisterProcedure("P_WRITE", body);
+  ASSERT_EQ(reader->Execute("{call P_READ}", {}).code, 0);
+  EXPECT_EQ(during.code, 0) << during.message;
+  ASSERT_EQ(reader->Execute("{call P_WRITE}", {}).code, 0);
+  EXPECT_EQ(during.code, sqlcode::kBusy) << during.message;
+  reader.reset();
+  writer.reset();
+  std::filesystem::remove_all(dir_template);
+}
+
 TEST(EngineFile, OpenFailureIsReported) {
   std::string error;
   EXPECT_EQ(Engine::Open("/nonexistent-dir/x/y.sqlite", &error), nullptr);
