@@ -63,6 +63,29 @@ bool SetFromServerDate(std::string_view answer, CDateTime& out) {
   return true;
 }
 
+void CCodeList::Clear() {
+  for (auto& c : columns_) c.clear();
+}
+
+void CCodeList::AppendRow(const CRDBRecord& record) {
+  for (int i = 0; i < kCodeListColumns; ++i) {
+    columns_[static_cast<std::size_t>(i)].emplace_back(record.Field(i));
+  }
+}
+
+bool ParseUseIpt(const CRDBRecord& record, int* code, std::string* name) {
+  if (record.GetCount() < 2) return false;
+  *code = static_cast<int>(FieldNumber(record.Field(0)));
+  *name = std::string(record.Field(1));
+  return true;
+}
+
+std::string DefaultRecordText(const CRDBRecord& record) {
+  std::string out;
+  for (int i = 0; i < record.GetCount(); ++i) out += "(" + std::string(record.Field(i)) + ")";
+  return out;
+}
+
 std::string DBErrorText(long code, std::string_view message) {
   return "데이터베이스 오류입니다.\r\n오류코드:" + std::to_string(code) + "\r\n오류메세지:" + std::string(message);
 }

@@ -3,11 +3,14 @@
 // only has to run them.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "client/app/date_time.h"
+#include "client/app/rdb_record.h"
 
 inline constexpr std::string_view kServerPort = "8907";
 inline constexpr std::string_view kDatabaseName = "NEW_ORV";
@@ -44,6 +47,30 @@ int DispConfTimeForAll(long count);
 // first 10 characters as the date, the 8 from position 11 as the time. False
 // when either part is refused (the holder may then have its date set).
 bool SetFromServerDate(std::string_view answer, CDateTime& out);
+
+// The code columns filled by the code-list query: field i of each row goes
+// to column i. Rows with fewer fields get empty texts in the columns they
+// lack, so every column keeps one entry per row and entry r of any column
+// belongs to row r; fields beyond the tenth are ignored.
+class CCodeList {
+ public:
+  void Clear();
+  void AppendRow(const CRDBRecord& record);
+  // The row count (the size of column 0).
+  int GetRowCount() const { return static_cast<int>(columns_[0].size()); }
+  const std::vector<std::string>& Column(int i) const { return columns_[static_cast<std::size_t>(i)]; }
+
+ private:
+  std::array<std::vector<std::string>, kCodeListColumns> columns_;
+};
+
+// The USE_IPT row: code ID (field 0 as a number) and code name (field 1).
+// False, with the outputs unchanged, when the row has fewer than two fields.
+bool ParseUseIpt(const CRDBRecord& record, int* code, std::string* name);
+
+// What the default record handler writes for a record: every field as
+// "(%s)".
+std::string DefaultRecordText(const CRDBRecord& record);
 
 // Message texts of the environment.
 inline constexpr std::string_view kNoServerAddressText = "서버 IP 주소 설정 정보를 읽을수 없습니다.";

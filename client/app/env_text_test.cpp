@@ -56,4 +56,37 @@ TEST(EnvText, MessageTexts) {
             "SERVER_IP(h)SERVER_PORT(p)DATABASE_NAME(NEW_ORV)MINI_PRINT_DRIVER()");
 }
 
+TEST(EnvText, CodeListKeepsColumnsAlignedToRows) {
+  CCodeList list;
+  CRDBRecord r;
+  r.Parse("1:;a:;x:;");
+  list.AppendRow(r);
+  r.Parse("2:;b:;");  // fewer fields: column 2 gets an empty text for this row
+  list.AppendRow(r);
+  std::string wide;
+  for (int i = 0; i < 12; ++i) wide += "w" + std::to_string(i) + ":;";
+  r.Parse(wide);  // more than 10 fields: the rest are ignored
+  list.AppendRow(r);
+  EXPECT_EQ(list.GetRowCount(), 3);
+  EXPECT_EQ(list.Column(2), (std::vector<std::string>{"x", "", "w2"}));
+  EXPECT_EQ(list.Column(9), (std::vector<std::string>{"", "", "w9"}));
+  list.Clear();
+  EXPECT_EQ(list.GetRowCount(), 0);
+}
+
+TEST(EnvText, UseIptAndDefaultRecord) {
+  CRDBRecord r;
+  int code = -1;
+  std::string name = "old";
+  r.Parse("1:;");
+  EXPECT_FALSE(ParseUseIpt(r, &code, &name));
+  EXPECT_EQ(code, -1);
+  EXPECT_EQ(name, "old");
+  r.Parse("1:;g729:;");
+  EXPECT_TRUE(ParseUseIpt(r, &code, &name));
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(name, "g729");
+  EXPECT_EQ(DefaultRecordText(r), "(1)(g729)");
+}
+
 }  // namespace
