@@ -238,6 +238,53 @@ void TmRight(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_text64(ctx, text.data() + pos, text.size() - pos, SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
+std::optional<DateTime> DateArg(sqlite3_context* ctx, sqlite3_value* v) {
+  const std::string text = ValueText(v);
+  std::optional<DateTime> dt = ParseDateTime(text);
+  if (!dt) {
+    const std::string msg = "conversion failed when converting '" + TextBeginning(text, 40) + "' to a date";
+    sqlite3_result_error(ctx, msg.c_str(), -1);
+  }
+  return dt;
+}
+
+void TmDateadd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_type(argv[2]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  const std::optional<DateTime> dt = DateArg(ctx, argv[2]);
+  if (!dt) return;
+  const std::string part = ValueText(argv[0]);
+  const std::optional<DateTime> r = DateAdd(part, sqlite3_value_int64(argv[1]), *dt);
+  if (!r) {
+    const std::string msg = "arithmetic overflow in dateadd(" + part + ", ...), or an unknown date part";
+    sqlite3_result_error(ctx, msg.c_str(), -1);
+    return;
+  }
+  const std::string out = *FormatDateStyle(*r, 121);
+  sqlite3_result_text64(ctx, out.data(), out.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+void TmDatediff(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_type(argv[2]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  const std::optional<DateTime> a = DateArg(ctx, argv[1]);
+  if (!a) return;
+  const std::optional<DateTime> b = DateArg(ctx, argv[2]);
+  if (!b) return;
+  const std::string part = ValueText(argv[0]);
+  const std::optional<long long> r = DateDiff(part, *a, *b);
+  if (!r) {
+    const std::string msg = "datediff: unknown date part '" + TextBeginning(part, 20) + "'";
+    sqlite3_result_error(ctx, msg.c_str(), -1);
+    return;
+  }
+  sqlite3_result_int64(ctx, *r);
+}
+
 void CallScalar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const auto* fn = static_cast<const Engine::ScalarFunction*>(sqlite3_user_data(ctx));
   std::vector<std::optional<std::string>> args;
@@ -377,6 +424,8 @@ std::unique_ptr<Engine> Engine::Open(const std::string& path, const EngineOption
       {"tm_datetime", 2, TmDatetime, SQLITE_DETERMINISTIC},
       {"tm_charindex", 3, TmCharindex, SQLITE_DETERMINISTIC},
       {"tm_right", 2, TmRight, SQLITE_DETERMINISTIC},
+      {"tm_dateadd", 3, TmDateadd, SQLITE_DETERMINISTIC},
+      {"tm_datediff", 3, TmDatediff, SQLITE_DETERMINISTIC},
   };
   for (const Builtin& b : builtins) {
     if (sqlite3_create_function_v2(db, b.name, b.arity, SQLITE_UTF8 | b.flags, engine.get(), b.fn, nullptr, nullptr,

@@ -1,6 +1,9 @@
 #include "provider/sql/functions.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <initializer_list>
 #include <stdexcept>
 #include <vector>
 
@@ -75,7 +78,117 @@ std::string Three(int v) {
   return b;
 }
 
+// Days since 1970-01-01 of a civil date (proleptic Gregorian).
+long long DaysFromCivil(long long y, int m, int d) {
+  y -= m <= 2;
+  const long long era = (y >= 0 ? y : y - 399) / 400;
+  const long long yoe = y - era * 400;
+  const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(long long z, DateTime& dt) {
+  z += 719468;
+  const long long era = (z >= 0 ? z : z - 146096) / 146097;
+  const long long doe = z - era * 146097;
+  const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const long long mp = (5 * doy + 2) / 153;
+  dt.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  dt.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  dt.year = static_cast<int>(yoe + era * 400 + (dt.month <= 2));
+}
+
+long long FloorDiv(long long a, long long b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+constexpr long long kMsPerDay = 86400000;
+
+long long TotalMs(const DateTime& d) {
+  return DaysFromCivil(d.year, d.month, d.day) * kMsPerDay + d.hour * 3600000LL + d.minute * 60000LL +
+         d.second * 1000LL + d.millisecond;
+}
+
+enum class Part { kYear, kQuarter, kMonth, kDay, kWeek, kHour, kMinute, kSecond, kMs, kUnknown };
+
+Part ParsePart(std::string_view p) {
+  std::string l(p);
+  for (char& c : l) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  auto any = [&](std::initializer_list<const char*> names) {
+    for (const char* n : names)
+      if (l == n) return true;
+    return false;
+  };
+  if (any({"year", "yy", "yyyy"})) return Part::kYear;
+  if (any({"quarter", "qq", "q"})) return Part::kQuarter;
+  if (any({"month", "mm", "m"})) return Part::kMonth;
+  if (any({"day", "dd", "d", "dayofyear", "dy", "y", "weekday", "dw", "w"})) return Part::kDay;
+  if (any({"week", "wk", "ww"})) return Part::kWeek;
+  if (any({"hour", "hh"})) return Part::kHour;
+  if (any({"minute", "mi", "n"})) return Part::kMinute;
+  if (any({"second", "ss", "s"})) return Part::kSecond;
+  if (any({"millisecond", "ms"})) return Part::kMs;
+  return Part::kUnknown;
+}
+
 }  // namespace
+
+std::optional<DateTime> DateAdd(std::string_view part, long long n, const DateTime& dt) {
+  const Part p = ParsePart(part);
+  constexpr long long kMaxMonths = 12LL * 10000;
+  DateTime r = dt;
+  if (p == Part::kYear || p == Part::kQuarter || p == Part::kMonth) {
+    const long long per = p == Part::kYear ? 12 : p == Part::kQuarter ? 3 : 1;
+    if (n > kMaxMonths || n < -kMaxMonths) return std::nullopt;
+    const long long months = dt.year * 12LL + (dt.month - 1) + n * per;
+    if (months < 12 || months >= 12LL * 10000) return std::nullopt;
+    r.year = static_cast<int>(months / 12);
+    r.month = static_cast<int>(months % 12) + 1;
+    r.day = std::min(dt.day, DaysIn(r.year, r.month));
+    return r;
+  }
+  long long unit = 0;
+  switch (p) {
+    case Part::kDay: unit = kMsPerDay; break;
+    case Part::kWeek: unit = 7 * kMsPerDay; break;
+    case Part::kHour: unit = 3600000; break;
+    case Part::kMinute: unit = 60000; break;
+    case Part::kSecond: unit = 1000; break;
+    case Part::kMs: unit = 1; break;
+    default: return std::nullopt;
+  }
+  constexpr long long kSpan = 3700000LL * kMsPerDay;  // more than 10000 years
+  if (n > kSpan / unit || n < -kSpan / unit) return std::nullopt;
+  const long long total = TotalMs(dt) + n * unit;
+  const long long days = FloorDiv(total, kMsPerDay);
+  long long rest = total - days * kMsPerDay;
+  CivilFromDays(days, r);
+  r.hour = static_cast<int>(rest / 3600000);
+  rest %= 3600000;
+  r.minute = static_cast<int>(rest / 60000);
+  rest %= 60000;
+  r.second = static_cast<int>(rest / 1000);
+  r.millisecond = static_cast<int>(rest % 1000);
+  if (r.year < 1 || r.year > 9999) return std::nullopt;
+  return r;
+}
+
+std::optional<long long> DateDiff(std::string_view part, const DateTime& a, const DateTime& b) {
+  const long long da = DaysFromCivil(a.year, a.month, a.day);
+  const long long db = DaysFromCivil(b.year, b.month, b.day);
+  switch (ParsePart(part)) {
+    case Part::kYear: return static_cast<long long>(b.year) - a.year;
+    case Part::kQuarter: return (b.year * 4LL + (b.month - 1) / 3) - (a.year * 4LL + (a.month - 1) / 3);
+    case Part::kMonth: return (b.year * 12LL + b.month) - (a.year * 12LL + a.month);
+    case Part::kDay: return db - da;
+    case Part::kWeek: return FloorDiv(db + 4, 7) - FloorDiv(da + 4, 7);  // 1970-01-04 was a Sunday
+    case Part::kHour: return FloorDiv(TotalMs(b), 3600000) - FloorDiv(TotalMs(a), 3600000);
+    case Part::kMinute: return FloorDiv(TotalMs(b), 60000) - FloorDiv(TotalMs(a), 60000);
+    case Part::kSecond: return FloorDiv(TotalMs(b), 1000) - FloorDiv(TotalMs(a), 1000);
+    case Part::kMs: return TotalMs(b) - TotalMs(a);
+    default: return std::nullopt;
+  }
+}
 
 std::optional<DateTime> ParseDateTime(std::string_view text) {
   std::string_view s = Trim(text);

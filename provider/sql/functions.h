@@ -25,6 +25,18 @@ std::optional<DateTime> ParseDateTime(std::string_view text);
 // std::nullopt for any other style.
 std::optional<std::string> FormatDateStyle(const DateTime& dt, int style);
 
+// dateadd(part, n, date): parts year/yy/yyyy, quarter/qq/q, month/mm/m,
+// dayofyear/dy/y, day/dd/d, weekday/dw/w, week/wk/ww, hour/hh, minute/mi/n,
+// second/ss/s, millisecond/ms. Adding months keeps the day when the target
+// month has it, else takes the month's last day. std::nullopt for an unknown
+// part or a result outside the years 1..9999.
+std::optional<DateTime> DateAdd(std::string_view part, long long n, const DateTime& dt);
+
+// datediff(part, a, b): how many boundaries of the part lie between a and b
+// (weeks start on Sunday); negative when b is before a. std::nullopt for an
+// unknown part.
+std::optional<long long> DateDiff(std::string_view part, const DateTime& a, const DateTime& b);
+
 // Digits to a dashed telephone number: 9 digits 2-3-4; 10 digits starting
 // with 02 2-4-4, other 10 digits 3-3-4; 11 digits 3-4-4. Any other length, or
 // digits starting with 00, give the digits alone.

@@ -64,6 +64,38 @@ TEST(ServiceFunctions, DateParsingAndStyles) {
   for (const char* v : invalid) EXPECT_FALSE(ParseDateTime(v)) << v;
 }
 
+TEST(ServiceFunctions, DateArithmetic) {
+  const DateTime base = *ParseDateTime("2024-01-31 23:59:59.500");
+  const std::pair<std::pair<const char*, long long>, const char*> adds[] = {
+      {{"month", 1}, "2024-02-29 23:59:59.500"}, {{"mm", 13}, "2025-02-28 23:59:59.500"},
+      {{"yy", -1}, "2023-01-31 23:59:59.500"},   {{"quarter", 1}, "2024-04-30 23:59:59.500"},
+      {{"day", 1}, "2024-02-01 23:59:59.500"},   {{"dd", -31}, "2023-12-31 23:59:59.500"},
+      {{"week", 1}, "2024-02-07 23:59:59.500"},  {{"hour", 1}, "2024-02-01 00:59:59.500"},
+      {{"mi", -1440}, "2024-01-30 23:59:59.500"}, {{"ss", 1}, "2024-02-01 00:00:00.500"},
+      {{"ms", 500}, "2024-02-01 00:00:00.000"},
+  };
+  for (const auto& [in, out] : adds) {
+    const std::optional<DateTime> r = DateAdd(in.first, in.second, base);
+    ASSERT_TRUE(r) << in.first;
+    EXPECT_EQ(FormatDateStyle(*r, 121), std::optional<std::string>(out)) << in.first << " " << in.second;
+  }
+  EXPECT_FALSE(DateAdd("year", 8000, base));
+  EXPECT_FALSE(DateAdd("day", 1LL << 62, base));
+  EXPECT_FALSE(DateAdd("fortnight", 1, base));
+
+  // 2024-12-31 is a Tuesday; 2025-01-05 a Sunday.
+  const DateTime a = *ParseDateTime("2024-12-31 23:00:00");
+  const std::pair<const char*, long long> diffs[] = {
+      {"year", 1}, {"quarter", 1}, {"month", 1}, {"day", 5}, {"week", 1}, {"hour", 97}, {"minute", 5820},
+      {"second", 349200}, {"ms", 349200000},
+  };
+  const DateTime b = *ParseDateTime("2025-01-05 00:00:00");
+  for (const auto& [part, n] : diffs) EXPECT_EQ(DateDiff(part, a, b), std::optional<long long>(n)) << part;
+  EXPECT_EQ(DateDiff("day", b, a), std::optional<long long>(-5));
+  EXPECT_EQ(DateDiff("week", *ParseDateTime("20250104"), *ParseDateTime("20250105")), std::optional<long long>(1));
+  EXPECT_EQ(DateDiff("week", *ParseDateTime("20250105"), *ParseDateTime("20250111")), std::optional<long long>(0));
+}
+
 TEST(ServiceFunctions, CallableFromSql) {
   std::string error;
   auto engine = Engine::Open(":memory:", &error);
@@ -76,6 +108,12 @@ TEST(ServiceFunctions, CallableFromSql) {
                 .code,
             0);
   EXPECT_EQ(row, (std::vector<std::string>{"010-1234-5678", "2026-12-11", "09:30:05", "  1,234,567", "", ""}));
+  ASSERT_EQ(engine->ExecuteFirst("select dateadd(day, 1, '20261231'), datediff(dd, '20261201', '20261211'), "
+                                 "datediff(month, NULL, '20261211')",
+                                 &row)
+                .code,
+            0);
+  EXPECT_EQ(row, (std::vector<std::string>{"2027-01-01 00:00:00.000", "10", ""}));
   const ExecResult r = engine->Execute("select dbo.F_COMMA(1, 100000)", {});
   EXPECT_NE(r.code, 0);
   EXPECT_NE(r.message.find("F_COMMA: width"), std::string::npos) << r.message;

@@ -599,6 +599,14 @@ class Rewriter {
         g.children = JoinCommas(std::move(args));
       } else if (name == "right") {
         f.text = "tm_right";
+      } else if (name == "dateadd" || name == "datediff") {  // the date part becomes a text
+        std::vector<Seq> args = SplitCommas(g.children);
+        if (args.size() != 3 || args[0].size() != 1 ||
+            (args[0][0].kind != Kind::kWord && args[0][0].kind != Kind::kString))
+          throw Failure{name + " takes a date part and 2 arguments" + Where(g.offset)};
+        args[0][0].kind = Kind::kString;
+        f.text = "tm_" + name;
+        g.children = JoinCommas(std::move(args));
       } else if (name == "substring") {
         f.text = "substr";
       } else if (name == "charindex") {

@@ -1,6 +1,7 @@
 // Translation of the SQL Server dialect that the client sends into SQL that
 // SQLite runs, with the help of a few functions the Engine registers
-// (tm_add, tm_getdate, tm_convert, tm_datetime, tm_charindex, tm_right).
+// (tm_add, tm_getdate, tm_convert, tm_datetime, tm_charindex, tm_right,
+// tm_dateadd, tm_datediff).
 //
 // The text is tokenized first (string literals with '' escapes, N'..'
 // literals, [bracketed] and "quoted" names, -- and nested /* */ comments),
@@ -26,6 +27,8 @@
 //   substring(x, s, n)                 substr(x, s, n)
 //   left(x, n), right(x, n)            substr(x, 1, n), tm_right(x, n)
 //   charindex(a, b [, s])              instr(b, a) / tm_charindex(a, b, s)
+//   dateadd(day, n, d)                 tm_dateadd('day', n, d)
+//   datediff(day, a, b)                tm_datediff('day', a, b)
 //   convert(varchar[(n)], x [, st])    cast/tm_convert, cut to n (30 when no n)
 //   convert(int|float|datetime, x)     cast(x as integer|real) / tm_datetime(x)
 //   collate Korean_Wansung_BIN         collate BINARY (NOCASE for *_CI_* names)

@@ -77,6 +77,8 @@ TEST(Translate, Rewrites) {
       {"select substring(a, 1, 2), charindex('-', a), charindex('-', a, 3) from T",
        "select substr(a, 1, 2), instr(a, '-'), tm_charindex('-', a, 3) from T"},
       {"select dbo.F_FMT_TEL(x) from NEW_ORV.dbo.T, NEW_ORV..U", "select F_FMT_TEL(x) from T, U"},
+      {"select dateadd(dd, -1, getdate()), datediff(day, a, b) from T",
+       "select tm_dateadd('dd', -1, tm_getdate()), tm_datediff('day', a, b) from T"},
       {"select left(a, 2) + right(a, 3), current_timestamp from T left join U on 1 = 1",
        "select tm_add(substr(a, 1, 2), tm_right(a, 3)), tm_getdate() from T left join U on 1 = 1"},
       {"select a from T where a = 'x' collate Korean_Wansung_BIN", "select a from T where a = 'x' collate BINARY"},
@@ -163,6 +165,7 @@ TEST(Translate, Errors) {
       {"select case when a = 1 then 2 from T", "case without end"},
       {"select charindex('a')", "charindex takes 2 or 3"},
       {"select getdate(1)", "getdate() takes no arguments"},
+      {"select dateadd(day, 1)", "dateadd takes a date part and 2 arguments"},
   };
   for (const Case& c : cases) {
     std::string error;
