@@ -1,0 +1,191 @@
+// The sample dialog through the Qt host, offscreen: widgets placed from
+// dialog units, Korean text drawn with real glyphs (not boxes), a worker
+// filling the virtual report model while the event loop runs, and a modal
+// run ended by keys.
+#include "ui/qt/qt_host.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRawFont>
+#include <QTableView>
+#include <QTimer>
+#include <chrono>
+
+#include "ui/testhost/sample_dialog.h"
+
+namespace ui::qt {
+namespace {
+
+class QtHostTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "ui_qt_test";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) qapp_ = new QApplication(argc, argv);
+  }
+
+  // Runs the event loop (waiting for events, not sleeping) until done.
+  static bool LoopUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+  }
+
+  // Answers every message box that comes up with its given button.
+  static void AnswerBoxes(QMessageBox::StandardButton button, int* answered) {
+    auto* t = new QTimer(qApp);
+    QObject::connect(t, &QTimer::timeout, t, [button, answered] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+          if (QAbstractButton* b = box->button(button)) {
+            ++*answered;
+            b->click();
+          }
+        }
+      }
+    });
+    t->start(10);
+  }
+
+  static QImage Render(const QFont& font, const QString& text) {
+    QImage img(48, 32, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    QFont f = font;
+    f.setStyleStrategy(QFont::NoFontMerging);  // no fallback font may hide a missing glyph
+    p.setFont(f);
+    p.setPen(Qt::black);
+    p.drawText(img.rect(), Qt::AlignCenter, text);
+    return img;
+  }
+
+  static int Ink(const QImage& img, QRect r) {
+    int n = 0;
+    r = r.intersected(img.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x)
+        if (qGray(img.pixel(x, y)) < 128) ++n;
+    return n;
+  }
+
+  static QApplication* qapp_;
+  QtHost host;
+  App app{host};
+};
+QApplication* QtHostTest::qapp_ = nullptr;
+
+TEST_F(QtHostTest, KoreanFontHasRealHangulGlyphs) {
+  const QFont& font = host.dialog_font();
+  ASSERT_EQ(font.family(), QString::fromLatin1(kPreferredFamily)) << "fonts-nanum is needed";
+  const QRawFont raw = QRawFont::fromFont(font);
+  for (QChar ch : QStringLiteral("한글로그인확인취소에러알림경고")) EXPECT_TRUE(raw.supportsCharacter(ch)) << static_cast<int>(ch.unicode());
+  // A missing glyph draws the same box for every character; Hangul must not.
+  const QImage missing = Render(font, QString(QChar(0xE000)));
+  const QImage han = Render(font, QStringLiteral("한"));
+  const QImage geul = Render(font, QStringLiteral("글"));
+  EXPECT_GT(Ink(han, han.rect()), 10);
+  EXPECT_NE(han, missing);
+  EXPECT_NE(geul, missing);
+  EXPECT_NE(han, geul);
+  // The classic dialog-unit arithmetic gives sensible base units for it.
+  EXPECT_GT(host.base_units().cx, 3);
+  EXPECT_GT(host.base_units().cy, 10);
+}
+
+TEST_F(QtHostTest, SampleDialogLayoutAndGrabbedKoreanText) {
+  SampleDialog dlg(app);
+  ASSERT_TRUE(dlg.Create());
+  QWidget* top = host.WidgetFor(dlg);
+  ASSERT_NE(top, nullptr);
+  const BaseUnits base = host.base_units();
+  EXPECT_EQ(top->size(), QSize(ToPixels(dlg.size(), base).w, ToPixels(dlg.size(), base).h));
+  QWidget* edit = host.WidgetFor(dlg.Get(SampleDialog::kName));
+  ASSERT_NE(qobject_cast<QLineEdit*>(edit), nullptr);
+  const PixelRect r = ToPixels(dlg.Get(SampleDialog::kName).rect(), base);
+  EXPECT_EQ(edit->geometry(), QRect(r.x, r.y, r.w, r.h));
+  EXPECT_EQ(top->palette().color(QPalette::Window), QColor(209, 247, 254));
+
+  auto* status = qobject_cast<QLabel*>(host.WidgetFor(dlg.Get(SampleDialog::kStatus)));
+  ASSERT_NE(status, nullptr);
+  dlg.Get(SampleDialog::kStatus).SetText("가나다라 전송 완료");
+  const QImage shot = host.Grab(dlg);
+  const QString png = QDir::temp().filePath(QStringLiteral("ui_qt_sample_dialog.png"));
+  ASSERT_TRUE(shot.save(png, "PNG"));
+  QImage loaded(png);
+  ASSERT_FALSE(loaded.isNull());
+  const QRect label = status->geometry();
+  const int hangul_ink = Ink(loaded, label);
+  EXPECT_GT(hangul_ink, 30);
+  // The same label with missing-glyph characters draws different pixels.
+  dlg.Get(SampleDialog::kStatus).SetText("\xee\x80\x80\xee\x80\x80\xee\x80\x80\xee\x80\x80 \xee\x80\x80\xee\x80\x80 \xee\x80\x80\xee\x80\x80");
+  const QImage boxes = host.Grab(dlg);
+  EXPECT_NE(loaded.copy(label), boxes.copy(label).convertToFormat(loaded.format()));
+  // The transparent static shows the dialog colour around its text.
+  EXPECT_EQ(QColor(loaded.pixel(label.left() + 1, label.top() + 1)), QColor(209, 247, 254));
+  dlg.Destroy();
+}
+
+TEST_F(QtHostTest, WorkerFillsTheVirtualModelWhileTheLoopRuns) {
+  const int rows = 3000;
+  SampleDialog dlg(app, rows);
+  ASSERT_TRUE(dlg.Create());
+  int answered = 0;
+  AnswerBoxes(QMessageBox::Ok, &answered);
+  auto* start = qobject_cast<QPushButton*>(host.WidgetFor(dlg.Get(SampleDialog::kStart)));
+  ASSERT_NE(start, nullptr);
+  start->click();
+  EXPECT_FALSE(start->isEnabled());
+  ASSERT_TRUE(LoopUntil([&] { return dlg.worker_done.load(); }));
+  dlg.JoinWorker();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(answered, 1);  // the worker's notice, shown by this thread
+  auto* view = qobject_cast<QTableView*>(host.WidgetFor(dlg.Get(SampleDialog::kList)));
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->model()->rowCount(), rows);
+  EXPECT_EQ(view->model()->index(rows - 1, 1).data().toString(), QStringLiteral("010-0000-2999"));
+  EXPECT_TRUE(view->isColumnHidden(3));  // the zero-width column
+  EXPECT_EQ(view->columnWidth(1), 90);
+  EXPECT_EQ(qobject_cast<QProgressBar*>(host.WidgetFor(dlg.Get(SampleDialog::kProgress)))->value(), 100);
+  EXPECT_EQ(qobject_cast<QLabel*>(host.WidgetFor(dlg.Get(SampleDialog::kStatus)))->text(),
+            QStringLiteral("3000 건 처리 완료"));
+  EXPECT_TRUE(start->isEnabled());
+  // A header click sorts inside the list; the model shows the new order.
+  emit view->horizontalHeader()->sectionClicked(2);
+  EXPECT_EQ(view->model()->index(0, 2).data().toString(), QStringLiteral("고객 999"));
+  dlg.Destroy();
+}
+
+TEST_F(QtHostTest, ModalRunTypedInHangulAndEndedByEnter) {
+  SampleDialog dlg(app);
+  QTimer::singleShot(0, [&] {
+    auto* edit = qobject_cast<QLineEdit*>(host.WidgetFor(dlg.Get(SampleDialog::kName)));
+    ASSERT_NE(edit, nullptr);
+    edit->setFocus();
+    for (QString syllable : {QStringLiteral("홍"), QStringLiteral("길"), QStringLiteral("동")}) {
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, syllable);
+      QCoreApplication::sendEvent(edit, &press);
+    }
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(host.WidgetFor(dlg), &enter);
+  });
+  EXPECT_EQ(dlg.DoModal(), IDOK);
+  EXPECT_EQ(dlg.name, "홍길동");
+}
+
+}  // namespace
+}  // namespace ui::qt
