@@ -1,6 +1,12 @@
 // A batch of statements for one bulk execution: the statements, each
 // followed by the separator "~$#^@*", in at most 50000 bytes of code page
 // 949 text (the form in which the batch travels), and their count.
+//
+//   | part       | bytes | meaning                                     |
+//   |------------|-------|---------------------------------------------|
+//   | statement  | n     | SQL text, never holding the separator       |
+//   | "~$#^@*"   | 6     | ends the statement                          |
+//   | ...        |       | once per statement; the total is <= 50000   |
 #pragma once
 
 #include <cstddef>

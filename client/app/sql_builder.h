@@ -35,7 +35,8 @@ class CSQLBuilder {
 
   // Value as given.
   bool Add(std::string_view column, std::string_view value);
-  // Value as a text literal: '...' with apostrophes doubled.
+  // Value as a text literal: '...' with apostrophes doubled. Pass the value
+  // as typed; it must not have gone through SqlText already.
   bool AddText(std::string_view column, std::string_view value);
   // Value formatted printf-style (through a 4096-byte buffer; a longer
   // result is refused).
