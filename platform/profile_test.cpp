@@ -28,6 +28,8 @@ class ProfileTest : public ::testing::Test {
 TEST_F(ProfileTest, DefaultFileFollowsXdgConfigHome) {
   const char* saved_xdg = std::getenv("XDG_CONFIG_HOME");
   std::string saved = saved_xdg ? saved_xdg : "";
+  const char* saved_home_env = std::getenv("HOME");
+  std::string saved_home = saved_home_env ? saved_home_env : "";
   ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
   EXPECT_EQ(platform::ProfileStore::DefaultFile(platform::kProfileRegistryKey, platform::kProfileProgram),
             dir_ + "/Local AppWizard-Generated Applications/Tellomar.ini");
@@ -36,6 +38,7 @@ TEST_F(ProfileTest, DefaultFileFollowsXdgConfigHome) {
   EXPECT_EQ(platform::ProfileStore::DefaultFile("K", "P"), "/home/someone/.config/K/P.ini");
   EXPECT_EQ(platform::ProfileStore::DefaultFile("K", "P", "/over"), "/over/K/P.ini");
   if (saved_xdg) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else ::unsetenv("XDG_CONFIG_HOME");
+  if (saved_home_env) ::setenv("HOME", saved_home.c_str(), 1); else ::unsetenv("HOME");
 }
 
 TEST_F(ProfileTest, ValuesRoundTripExactlyAndFoldersAreCreated) {
