@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <cassert>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -310,6 +311,11 @@ void CallScalar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   }
 }
 
+int64_t SteadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 std::string SystemLocalNow() {
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
@@ -406,6 +412,15 @@ std::unique_ptr<Engine> Engine::Open(const std::string& path, const EngineOption
   std::unique_ptr<Engine> engine(new Engine(db, options));
   sqlite3_busy_timeout(db, options.busy_timeout_ms);
   sqlite3_extended_result_codes(db, 1);
+  sqlite3_limit(db, SQLITE_LIMIT_LENGTH, options.max_value_bytes);
+  // Stops a statement past its deadline (checked every few thousand steps).
+  sqlite3_progress_handler(
+      db, 4096,
+      [](void* self) -> int {
+        const auto* e = static_cast<const Engine*>(self);
+        return e->deadline_ms_ != 0 && SteadyMs() > e->deadline_ms_ ? 1 : 0;
+      },
+      engine.get());
   ExecResult r = engine->ExecuteNative("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
   if (!r.ok()) {
     if (error) *error = "cannot set up database '" + path + "': " + r.message;
@@ -533,17 +548,29 @@ ExecResult Engine::RunSql(const Statement& st, const RowSink& sink, bool* stoppe
     if (!stmt) continue;
     const int columns = sqlite3_column_count(stmt.get());
     const sqlite3_int64 changes_before = sqlite3_total_changes64(db_);
+    const int64_t outer_deadline = deadline_ms_;  // a procedure's statement nests in a call
+    deadline_ms_ = options_.statement_timeout_ms > 0 ? SteadyMs() + options_.statement_timeout_ms : 0;
     int s;
     while ((s = sqlite3_step(stmt.get())) == SQLITE_ROW) {
       if (columns == 0) continue;
       fields.resize(static_cast<std::size_t>(columns));
       for (int i = 0; i < columns; ++i) fields[static_cast<std::size_t>(i)] = ColumnText(stmt.get(), i);
       ++result.rows;
-      if (sink && !sink(fields)) {
-        *stopped = true;
-        break;
+      if (sink) {
+        const int64_t before = SteadyMs();
+        const bool more = sink(fields);
+        if (deadline_ms_ != 0) deadline_ms_ += SteadyMs() - before;  // the sink's time does not count
+        if (!more) {
+          *stopped = true;
+          break;
+        }
       }
     }
+    deadline_ms_ = outer_deadline;
+    if (!*stopped && s == SQLITE_INTERRUPT)
+      return ExecResult::Error(sqlcode::kLimit, "statement stopped after running longer than " +
+                                                    std::to_string(options_.statement_timeout_ms) +
+                                                    " ms (statement: " + TextBeginning(st.source) + ")");
     if (!*stopped && s != SQLITE_DONE) return SqliteError(db_, s, st.source);
     if (columns == 0 && sqlite3_total_changes64(db_) != changes_before) result.rows += sqlite3_changes64(db_);
   }

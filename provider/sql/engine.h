@@ -92,6 +92,12 @@ struct EngineOptions {
   TranslateLimits limits;
   // Deepest nesting of procedure calls (a procedure running "exec ...").
   int max_procedure_depth = 16;
+  // Longest time one statement may compute, in ms, not counting the time its
+  // rows spend in the sink; 0 for no limit. A statement that runs longer is
+  // stopped with code 50001 (e.g. an endless recursive query).
+  int64_t statement_timeout_ms = 300000;
+  // Largest text or blob value a statement may build, in bytes.
+  int max_value_bytes = 64 << 20;
   // Local date and time for getdate(), "YYYY-MM-DD hh:mm:ss.mmm"; the
   // system's local clock when empty.
   std::function<std::string()> local_now;
@@ -175,6 +181,7 @@ class Engine {
   EngineOptions options_;
   std::unique_ptr<Impl> impl_;
   int call_depth_ = 0;
+  int64_t deadline_ms_ = 0;  // of the running statement, steady clock; 0 none
 };
 
 // The SQLite error as an ExecResult: code from the table above, message with

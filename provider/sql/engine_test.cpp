@@ -117,6 +117,21 @@ TEST_F(EngineTest, ErrorsCarryCodeSqliteTextAndStatement) {
   EXPECT_EQ(limited->Execute("select 1, 2, 3, 4, 5, 6", {}).code, sqlcode::kLimit);
 }
 
+TEST(EngineLimits, EndlessStatementIsStoppedAndHugeValuesRefused) {
+  EngineOptions options;
+  options.statement_timeout_ms = 200;
+  options.max_value_bytes = 1 << 20;
+  std::string error;
+  auto engine = Engine::Open(":memory:", options, &error);
+  ASSERT_TRUE(engine) << error;
+  ExecResult r = engine->Execute(
+      "with c(x) as (select 1 union all select x + 1 from c) select count(*) from c", {});
+  EXPECT_EQ(r.code, sqlcode::kLimit);
+  EXPECT_NE(r.message.find("longer than 200 ms"), std::string::npos) << r.message;
+  r = engine->Execute("select length(zeroblob(2000000))", {});
+  EXPECT_EQ(r.code, sqlcode::kLimit) << r.message;
+}
+
 TEST_F(EngineTest, ChangedRowsAndStopAtFirstFailingStatement) {
   Run("insert into USER_INFO (USER_ID) values ('a'); insert into USER_INFO (USER_ID) values ('b')");
   ExecResult r = engine_->Execute("update USER_INFO set REMAIN_PAY = 10", {});
