@@ -9,12 +9,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/dynlib.h"
-#include "platform/net.h"
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 namespace fs = std::filesystem;
 
 namespace {
@@ -65,43 +59,6 @@ TEST_F(ProcessTest, FailuresToStartAreReported) {
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(platform::StartProgram("/bin/true", {}, dir_ + "/missing", &error), -1);
   EXPECT_NE(error.find("missing"), std::string::npos);
-}
-
-TEST(Reachability, ListeningPortAnswersClosedPortDoesNot) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(fd, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(::listen(fd, 4), 0);
-  socklen_t len = sizeof addr;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  int port = ntohs(addr.sin_port);
-  EXPECT_TRUE(platform::IsReachable("127.0.0.1", port));
-  EXPECT_TRUE(platform::IsReachable("localhost", port));
-  ::close(fd);
-  EXPECT_FALSE(platform::IsReachable("127.0.0.1", port));  // refused now
-  EXPECT_FALSE(platform::IsReachable("", port));
-  EXPECT_FALSE(platform::IsReachable("127.0.0.1", 0));
-  EXPECT_FALSE(platform::IsReachable("no-such-host.invalid", 80));
-}
-
-TEST(DynamicLibrary, LoadsByNameAndFindsEntryPoints) {
-  platform::DynamicLibrary lib;
-  ASSERT_TRUE(lib.Open("libm.so.6")) << lib.error();
-  auto cosine = reinterpret_cast<double (*)(double)>(lib.Symbol("cos"));
-  ASSERT_NE(cosine, nullptr);
-  EXPECT_DOUBLE_EQ(cosine(0.0), 1.0);
-  EXPECT_EQ(lib.Symbol("NoSuchEntryPoint"), nullptr);
-  EXPECT_FALSE(lib.error().empty());
-  platform::DynamicLibrary moved = std::move(lib);
-  EXPECT_TRUE(moved.IsOpen());
-  EXPECT_FALSE(lib.IsOpen());
-  platform::DynamicLibrary missing;
-  EXPECT_FALSE(missing.Open("VoxConv.DLL"));
-  EXPECT_FALSE(missing.error().empty());
-  EXPECT_EQ(missing.Symbol("VoxToWav"), nullptr);
 }
 
 }  // namespace

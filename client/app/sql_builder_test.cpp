@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "client/app/sql_text.h"
-
 namespace {
 
 std::string Repeat(const std::string& s, int n) {
@@ -53,9 +51,6 @@ TEST(CSQLBuilder, TextValuesHaveApostrophesDoubled) {
   CSQLBuilder b(CSQLBuilder::kInsert, "AGENT_INFO");
   b.AddText("AGENT_NM", "O'Brien'); delete from AGENT_INFO --");
   EXPECT_EQ(b.Build(), "insert into AGENT_INFO ( AGENT_NM ) values ( 'O''Brien''); delete from AGENT_INFO --' ) ");
-  EXPECT_EQ(SqlText("it's ''x''"), "it''s ''''x''''");
-  EXPECT_EQ(SqlQuote(""), "''");
-  EXPECT_EQ(SqlQuote("'"), "''''");
 }
 
 TEST(CSQLBuilder, OverLongItemsAreRefusedNotCut) {
