@@ -383,7 +383,7 @@ ExecResult SqliteError(sqlite3* db, int rc, std::string_view statement) {
 struct Engine::Impl {
   struct Registered {
     Procedure proc;
-    bool read_only = false;
+    ProcedureTraits traits;
   };
   std::map<std::string, Registered> procedures;  // by lower-case name
   std::list<ScalarFunction> functions;          // stable addresses for SQLite
@@ -459,8 +459,8 @@ std::unique_ptr<Engine> Engine::Open(const std::string& path, const EngineOption
 
 std::string Engine::LocalNow() const { return options_.local_now ? options_.local_now() : SystemLocalNow(); }
 
-void Engine::RegisterProcedure(std::string name, Procedure proc, bool read_only) {
-  impl_->procedures[LowerAscii(WithoutSchema(std::move(name)))] = Impl::Registered{std::move(proc), read_only};
+void Engine::RegisterProcedure(std::string name, Procedure proc, ProcedureTraits traits) {
+  impl_->procedures[LowerAscii(WithoutSchema(std::move(name)))] = Impl::Registered{std::move(proc), traits};
 }
 
 bool Engine::RegisterFunction(std::string name, int arity, ScalarFunction fn, std::string* error) {
@@ -586,7 +586,17 @@ ExecResult Engine::RunCall(const Statement& st, const RowSink& sink, bool* stopp
     return ExecResult::Error(sqlcode::kLimit, "procedures nested deeper than " +
                                                   std::to_string(options_.max_procedure_depth) + " levels (statement: " +
                                                   TextBeginning(st.source) + ")");
-  ExecResult begun = Begin(!it->second.read_only);
+  const ProcedureTraits& traits = it->second.traits;
+  const int argc = static_cast<int>(st.call.args.size());
+  if (argc < traits.min_args || (traits.max_args >= 0 && argc > traits.max_args)) {
+    const std::string expected = traits.min_args == traits.max_args ? std::to_string(traits.min_args)
+                                 : traits.max_args < 0
+                                     ? "at least " + std::to_string(traits.min_args)
+                                     : std::to_string(traits.min_args) + " to " + std::to_string(traits.max_args);
+    return ExecResult::Error(sqlcode::kProcedureArgument, "procedure " + st.call.name + " expects " + expected +
+                                                              " arguments, got " + std::to_string(argc));
+  }
+  ExecResult begun = Begin(!traits.read_only);
   if (!begun.ok()) return begun;
   int64_t delivered = 0;
   const RowSink counting = [&](const std::vector<std::string>& fields) {

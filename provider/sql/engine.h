@@ -141,13 +141,21 @@ class Engine {
   // *executed = how many succeeded, and its error is returned.
   ExecResult ExecuteBatch(std::string_view batch, int32_t count, int32_t* executed);
 
+  struct ProcedureTraits {
+    // A procedure that writes runs in a transaction that takes the write lock
+    // at its start (so that its reads and writes see one state); a read_only
+    // one reads a consistent snapshot without blocking writers while its rows
+    // are delivered.
+    bool read_only = false;
+    // Accepted argument counts (max_args -1: no upper bound); a call outside
+    // them fails with code 201 before the procedure runs.
+    int min_args = 0;
+    int max_args = -1;
+  };
   // Procedure names compare case-insensitively (ASCII letters); a "dbo."
   // prefix is dropped. A later registration under the same name replaces it.
-  // A procedure that writes runs in a transaction that takes the write lock
-  // at its start (so that its reads and writes see one state); a read_only
-  // one reads a consistent snapshot without blocking writers while its rows
-  // are delivered.
-  void RegisterProcedure(std::string name, Procedure proc, bool read_only = false);
+  void RegisterProcedure(std::string name, Procedure proc, ProcedureTraits traits);
+  void RegisterProcedure(std::string name, Procedure proc) { RegisterProcedure(std::move(name), std::move(proc), {}); }
 
   // Registers a scalar function callable as name(...) and dbo.name(...).
   // arity -1 accepts any number of arguments. Returns false (with *error)

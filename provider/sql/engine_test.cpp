@@ -249,6 +249,30 @@ TEST_F(EngineTest, FailingProcedureUndoesItsWork) {
   EXPECT_EQ(Query("select C_TELNUM from T_DENY_ORV"), (Rows{{"0104"}}));
 }
 
+TEST_F(EngineTest, ArgumentCountsAreChecked) {
+  int runs = 0;
+  auto body = [&](Engine&, const std::vector<std::string>&, const RowSink&) {
+    ++runs;
+    return ExecResult{};
+  };
+  engine_->RegisterProcedure("P_THREE", body, {.min_args = 3, .max_args = 3});
+  engine_->RegisterProcedure("P_SOME", body, {.min_args = 1});
+  const std::pair<const char*, const char*> bad[] = {
+      {"exec P_THREE 'a', 'b'", "procedure P_THREE expects 3 arguments, got 2"},
+      {"{call P_THREE('a','b','c','d')}", "expects 3 arguments, got 4"},
+      {"exec P_SOME", "procedure P_SOME expects at least 1 arguments, got 0"},
+  };
+  for (const auto& [sql, text] : bad) {
+    const ExecResult r = engine_->Execute(sql, {});
+    EXPECT_EQ(r.code, sqlcode::kProcedureArgument) << sql;
+    EXPECT_NE(r.message.find(text), std::string::npos) << r.message;
+  }
+  EXPECT_EQ(runs, 0);
+  EXPECT_EQ(engine_->Execute("exec P_THREE 'a', 2, NULL", {}).code, 0);
+  EXPECT_EQ(engine_->Execute("exec P_SOME 1, 2, 3, 4", {}).code, 0);
+  EXPECT_EQ(runs, 2);
+}
+
 TEST_F(EngineTest, RecursiveProcedureIsBounded) {
   engine_->RegisterProcedure("P_LOOP", [](Engine& e, const std::vector<std::string>&, const RowSink& sink) {
     return e.Execute("exec P_LOOP", sink);
@@ -410,7 +434,7 @@ TEST(EngineFile, ReadOnlyProcedureDoesNotBlockWriters) {
     during = writer->Execute("insert into USER_INFO (USER_ID) values ('w" + std::to_string(++writes) + "')", {});
     return r;
   };
-  reader->RegisterProcedure("P_READ", body, /*read_only=*/true);
+  reader->RegisterProcedure("P_READ", body, {.read_only = true});
   reader->RegisterProcedure("P_WRITE", body);
   ASSERT_EQ(reader->Execute("{call P_READ}", {}).code, 0);
   EXPECT_EQ(during.code, 0) << during.message;
