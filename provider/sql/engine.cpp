@@ -609,6 +609,8 @@ ExecResult Engine::RunCall(const Statement& st, const RowSink& sink, bool* stopp
   };
   ExecResult r;
   ++call_depth_;
+  const ProcedureCall* outer_call = current_call_;
+  current_call_ = &st.call;
   try {
     const Procedure proc = it->second.proc;  // a copy: the procedure may register others
     r = proc(*this, st.call.args, counting);
@@ -617,6 +619,7 @@ ExecResult Engine::RunCall(const Statement& st, const RowSink& sink, bool* stopp
   } catch (...) {
     r = ExecResult::Error(sqlcode::kOther, "procedure failed");
   }
+  current_call_ = outer_call;
   --call_depth_;
   if (!r.ok()) {
     Rollback();

@@ -165,6 +165,10 @@ class Engine {
   // Runs SQLite script text as it stands (no translation), e.g. a schema.
   ExecResult ExecuteNative(std::string_view sqlite_script);
 
+  // While a procedure runs: its call as parsed (is_null tells NULL from an
+  // empty text); nullptr otherwise.
+  const ProcedureCall* current_call() const { return current_call_; }
+
   sqlite3* handle() { return db_; }
   const EngineOptions& options() const { return options_; }
 
@@ -190,6 +194,7 @@ class Engine {
   std::unique_ptr<Impl> impl_;
   int call_depth_ = 0;
   int64_t deadline_ms_ = 0;  // of the running statement, steady clock; 0 none
+  const ProcedureCall* current_call_ = nullptr;
 };
 
 // The SQLite error as an ExecResult: code from the table above, message with

@@ -186,9 +186,11 @@ TEST_F(EngineTest, BatchCountAndTrailingText) {
 
 TEST_F(EngineTest, ProceduresInEveryCallForm) {
   std::vector<std::vector<std::string>> seen;
+  std::vector<std::vector<bool>> nulls;
   engine_->RegisterProcedure("P_ORV_데이터삭제", [&](Engine& e, const std::vector<std::string>& args,
                                                      const RowSink& sink) {
     seen.push_back(args);
+    nulls.push_back(e.current_call()->is_null);
     ExecResult r = e.Execute("insert into T_DENY_ORV (C_USER_ID, C_TELNUM, C_COMMENT) values ('" + args[0] +
                                  "', '" + std::to_string(seen.size()) + "', 'x')",
                              {});
@@ -216,6 +218,9 @@ TEST_F(EngineTest, ProceduresInEveryCallForm) {
   const Rows expected_args = {{"u1", "20260101", ""}, {"u1", "20260101", "7"}, {"u1", "20260101", "-1"},
                               {"u1", "20260101", "it's"}};
   EXPECT_EQ(seen, expected_args);
+  EXPECT_EQ(nulls[0], (std::vector<bool>{false, false, true}));
+  EXPECT_EQ(nulls[3], (std::vector<bool>{false, false, false}));
+  EXPECT_EQ(engine_->current_call(), nullptr);
   EXPECT_EQ(One("select count(*) from T_DENY_ORV"), "4");
 }
 
