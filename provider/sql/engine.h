@@ -106,9 +106,10 @@ struct EngineOptions {
 class Engine {
  public:
   // Procedure arguments arrive parsed (quoted texts unquoted with '' -> ',
-  // numbers as written, NULL as ""). A procedure may run SQL on the engine and
-  // emit rows to the sink. It runs inside one transaction: a result whose code
-  // is not 0 or 1 (or an exception) undoes everything it did.
+  // numbers as written, NULL as "": current_call() tells them apart). A
+  // procedure may run SQL on the engine and emit rows to the sink. It runs
+  // inside one transaction: a result whose code is not 0 or 1 (or an
+  // exception) undoes everything it did.
   using Procedure =
       std::function<ExecResult(Engine&, const std::vector<std::string>& args, const RowSink& sink)>;
   // A scalar SQL function; arguments and result as text, std::nullopt for
