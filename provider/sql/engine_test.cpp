@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -375,6 +376,9 @@ TEST(EngineFile, TwoEnginesOnOneFileFromTwoThreads) {
     auto setup = Engine::Open(path, &error);
     ASSERT_TRUE(setup) << error;
     ASSERT_TRUE(ApplySchema(*setup).ok());
+    std::vector<std::string> mode;
+    ASSERT_EQ(setup->ExecuteFirst("PRAGMA journal_mode", &mode).code, 0);
+    EXPECT_EQ(mode.at(0), "wal");
   }
   constexpr int kRows = 200;
   auto worker = [&](const std::string& user, ExecResult* failure) {
@@ -454,6 +458,18 @@ TEST(EngineFile, OpenFailureIsReported) {
   std::string error;
   EXPECT_EQ(Engine::Open("/nonexistent-dir/x/y.sqlite", &error), nullptr);
   EXPECT_NE(error.find("cannot open database"), std::string::npos) << error;
+
+  char dir_template[] = "/tmp/provider_sql_testXXXXXX";
+  ASSERT_NE(mkdtemp(dir_template), nullptr);
+  const std::string garbage = std::string(dir_template) + "/garbage.sqlite";
+  {
+    std::ofstream out(garbage, std::ios::binary);
+    out << std::string(4096, 'x');
+  }
+  error.clear();
+  EXPECT_EQ(Engine::Open(garbage, &error), nullptr);
+  EXPECT_NE(error.find("not a database"), std::string::npos) << error;
+  std::filesystem::remove_all(dir_template);
 }
 
 }  // namespace
