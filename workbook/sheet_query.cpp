@@ -74,7 +74,7 @@ std::vector<Token> Tokenize(const std::string& sql) {
       while (j < sql.size() && WordChar(static_cast<unsigned char>(sql[j]))) ++j;
       out.push_back({Token::kWord, sql.substr(i, j - i)});
       i = j;
-    } else if (c == ',' || c == '*' || c == '(' || c == ')' || c == ';') {
+    } else if (c > ' ' && c < 0x7F) {  // punctuation; the parser refuses what it does not know
       out.push_back({Token::kPunct, std::string(1, static_cast<char>(c))});
       ++i;
     } else {
