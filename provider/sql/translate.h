@@ -20,7 +20,8 @@
 //   alias = expr  (select item)        expr AS "alias"  ([alias] and 'alias' too)
 //   a + b                              tm_add(a, b): both texts -> joined texts,
 //                                      otherwise numeric addition, as SQL Server
-//                                      decides by the operand types at run time
+//                                      decides by the operand types, here the
+//                                      values' SQLite storage classes at run time
 //   isnull(a, b)                       ifnull(a, b)
 //   getdate(), current_timestamp       tm_getdate()  ("YYYY-MM-DD hh:mm:ss.mmm")
 //   len(x)                             length(rtrim(x))
@@ -41,7 +42,8 @@
 //
 // A text may hold several statements separated by ';' or by a line break
 // before a statement keyword (insert, update, delete, exec, execute, "{", and
-// select when it does not continue a union or an insert). Variables (@x) and
+// select when it does not continue a union, an insert without VALUES or a
+// WITH clause). Variables (@x) and
 // parameters (?, :x, $x) are rejected: SQLite would silently bind them to NULL.
 #pragma once
 
