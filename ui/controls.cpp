@@ -579,10 +579,9 @@ int ReportList::AppendRow(const std::vector<std::string_view>& cells, int image,
   int r;
   {
     std::lock_guard lock(mu_);
-    r = store_.InsertRow(store_.RowCount(), cells.empty() ? std::string_view() : cells[0], image, data);
-    for (std::size_t c = 1; c < cells.size(); ++c) store_.SetText(r, static_cast<int>(c), cells[c]);
+    r = store_.InsertRow(store_.RowCount(), cells, image, data);
   }
-  RowsChanged(true, r);
+  if (r >= 0) RowsChanged(true, r);
   return r;
 }
 

@@ -137,26 +137,58 @@ bool ReportStore::SetColumnWidth(int index, int width) {
 }
 
 int ReportStore::InsertRow(int index, std::string_view text, int image, std::intptr_t data) {
-  if (index < 0) return -1;
+  return InsertRow(index, std::vector<std::string_view>{text}, image, data);
+}
+
+int ReportStore::InsertRow(int index, const std::vector<std::string_view>& cells, int image, std::intptr_t data) {
+  if (index < 0 || cells.size() > static_cast<std::size_t>(kMaxColumns)) return -1;
   index = std::min(index, RowCount());
   Row r;
   r.image = static_cast<std::int16_t>(std::clamp(image, -1, 32767));
   r.data = data;
-  WriteBlock(r, {CutAtNul(text)});
-  rows_.insert(rows_.begin() + index, r);
+  std::vector<std::string_view> cut;
+  cut.reserve(cells.size());
+  for (std::string_view c : cells) cut.push_back(CutAtNul(c));
+  WriteBlock(r, cut);
+  if (index == RowCount()) {
+    rows_.push_back(r);
+  } else {
+    rows_.insert(rows_.begin() + index, r);
+  }
   return index;
+}
+
+bool ReportStore::ExtendTail(Row& r, int column, std::string_view text) {
+  if (r.cells == 0 || column < r.cells || chunks_.empty()) return false;
+  const std::size_t chunk = static_cast<std::size_t>(r.block >> 32);
+  const std::size_t offset = static_cast<std::size_t>(r.block & 0xFFFFFFFFu);
+  Chunk& c = chunks_.back();
+  if (chunk != chunks_.size() - 1 || offset + r.size != c.used) return false;
+  const std::size_t nuls = static_cast<std::size_t>(column - r.cells) + 1;
+  const std::size_t add = nuls + text.size();
+  if (c.capacity - c.used < add || r.size + add > 0xFFFFFFFFu) return false;
+  char* dst = c.bytes.get() + c.used;
+  std::memset(dst, 0, nuls);
+  std::memcpy(dst + nuls, text.data(), text.size());
+  c.used += add;
+  r.size += static_cast<std::uint32_t>(add);
+  r.cells = static_cast<std::uint16_t>(column + 1);
+  live_ += add;
+  return true;
 }
 
 bool ReportStore::SetText(int row, int column, std::string_view text) {
   if (!ValidRow(row) || column < 0 || column >= kMaxColumns) return false;
   Row& r = rows_[static_cast<std::size_t>(row)];
   text = CutAtNul(text);
-  auto cells = Cells(r);
-  if (column < static_cast<int>(cells.size()) && cells[static_cast<std::size_t>(column)] == text) return true;
-  if (column >= static_cast<int>(cells.size())) {
+  if (column >= r.cells) {
     if (text.empty()) return true;
-    cells.resize(static_cast<std::size_t>(column) + 1);
+    if (ExtendTail(r, column, text)) return true;
+  } else if (Text(row, column) == text) {
+    return true;
   }
+  auto cells = Cells(r);
+  if (column >= static_cast<int>(cells.size())) cells.resize(static_cast<std::size_t>(column) + 1);
   cells[static_cast<std::size_t>(column)] = text;
   WriteBlock(r, cells);
   MaybeCompact();

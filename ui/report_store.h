@@ -58,6 +58,8 @@ class ReportStore {
   // index is negative.
   int RowCount() const { return static_cast<int>(rows_.size()); }
   int InsertRow(int index, std::string_view text, int image = -1, std::intptr_t data = 0);
+  // The same with every cell at once (one block, no rewrite).
+  int InsertRow(int index, const std::vector<std::string_view>& cells, int image = -1, std::intptr_t data = 0);
   bool SetText(int row, int column, std::string_view text);
   // View into the buffer; valid until the next change of the store.
   std::string_view Text(int row, int column) const;
@@ -111,6 +113,9 @@ class ReportStore {
   std::vector<std::string_view> Cells(const Row& r) const;
   // Writes the cells as a new block and points r at it (old block -> garbage).
   void WriteBlock(Row& r, const std::vector<std::string_view>& cells);
+  // Appends cell `column` in place when r's block is the last one written
+  // and the chunk has room (a row being filled cell by cell); else false.
+  bool ExtendTail(Row& r, int column, std::string_view text);
   void MaybeCompact();
   void Compact();
 

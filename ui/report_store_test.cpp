@@ -183,6 +183,31 @@ TEST(ReportStoreTest, RowLargerThanAChunk) {
   EXPECT_EQ(s.Text(2, 0), "c");
 }
 
+TEST(ReportStoreTest, FillingARowCellByCellLeavesNoGarbage) {
+  ReportStore s;
+  for (int c = 0; c < 15; ++c) s.InsertColumn(c, {"c", 10, Align::Left});
+  for (int r = 0; r < 1000; ++r) {
+    s.InsertRow(r, std::to_string(r));
+    for (int c = 1; c < 15; c += (c == 3 ? 2 : 1)) s.SetText(r, c, "v" + std::to_string(c));  // 4 stays empty
+  }
+  EXPECT_EQ(s.GarbageBytes(), 0u);
+  int whole = s.InsertRow(s.RowCount(), std::vector<std::string_view>{"a", "", "c"});
+  EXPECT_EQ(s.GarbageBytes(), 0u);
+  for (int r : {0, 500, 999}) {
+    EXPECT_EQ(s.Text(r, 0), std::to_string(r));
+    EXPECT_EQ(s.Text(r, 3), "v3");
+    EXPECT_EQ(s.Text(r, 4), "");
+    EXPECT_EQ(s.Text(r, 5), "v5");
+    EXPECT_EQ(s.Text(r, 14), "v14");
+  }
+  EXPECT_EQ(s.Text(whole, 2), "c");
+  // A row that is not the last one written is rewritten as a whole.
+  s.SetText(0, 14, "changed");
+  EXPECT_GT(s.GarbageBytes(), 0u);
+  EXPECT_EQ(s.Text(0, 14), "changed");
+  EXPECT_EQ(s.Text(0, 13), "v13");
+}
+
 TEST(ReportStoreTest, NextSelectedWalksInOrder) {
   ReportStore s = Rows({"a", "b", "c", "d"});
   s.SetSelected(3, true);
