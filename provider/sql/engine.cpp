@@ -641,6 +641,10 @@ ExecResult Engine::RunStatement(const Statement& st, const RowSink& sink, bool* 
 ExecResult Engine::RunText(std::string_view sql, const RowSink& sink, bool* stopped) {
   const Translation t = Translate(sql, options_.limits);
   if (!t.ok()) return ExecResult::Error(t.limit_exceeded ? sqlcode::kLimit : sqlcode::kSyntax, t.error);
+  return RunTranslated(t, sink, stopped);
+}
+
+ExecResult Engine::RunTranslated(const Translation& t, const RowSink& sink, bool* stopped) {
   ExecResult total;
   for (const Statement& st : t.statements) {
     ExecResult r = RunStatement(st, sink, stopped);
@@ -697,14 +701,26 @@ ExecResult Engine::ExecuteBatch(std::string_view batch, int32_t count, int32_t* 
   if (!begun.ok()) return begun;
   ExecResult total;
   for (std::string_view piece : pieces) {
-    ExecResult scope = Begin();
+    // A piece that is one plain statement needs no savepoint of its own:
+    // SQLite undoes a failing statement by itself and keeps the transaction.
+    // Several statements, or a procedure, get a savepoint so that a failure
+    // undoes all of the piece.
+    const Translation t = Translate(piece, options_.limits);
+    const bool single = t.ok() && t.statements.size() == 1 && !t.statements[0].is_call;
+    ExecResult scope = single ? ExecResult{} : Begin();
     ExecResult r = scope.ok() ? ExecResult{} : scope;
     if (r.ok()) {
       bool stopped = false;
-      r = RunText(piece, {}, &stopped);
+      if (!t.ok()) {
+        r = ExecResult::Error(t.limit_exceeded ? sqlcode::kLimit : sqlcode::kSyntax, t.error);
+      } else if (single) {
+        r = RunStatement(t.statements[0], {}, &stopped);
+      } else {
+        r = RunTranslated(t, {}, &stopped);
+      }
     }
     if (!r.ok()) {
-      if (scope.ok()) Rollback();
+      if (scope.ok() && !single) Rollback();
       if (sqlite3_get_autocommit(db_)) {  // SQLite gave up the whole transaction
         impl_->tx_outer.pop_back();
         r.message += " (the whole batch was rolled back)";
@@ -716,10 +732,12 @@ ExecResult Engine::ExecuteBatch(std::string_view batch, int32_t count, int32_t* 
       r.rows = total.rows;
       return r;
     }
-    ExecResult released = Commit();
-    if (!released.ok()) {
-      Rollback();
-      return released;
+    if (!single) {
+      ExecResult released = Commit();
+      if (!released.ok()) {
+        Rollback();
+        return released;
+      }
     }
     ++done;
     total.rows += r.rows;

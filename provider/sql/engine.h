@@ -184,6 +184,7 @@ class Engine {
   ExecResult RunSql(const Statement& st, const RowSink& sink, bool* stopped);
   ExecResult RunCall(const Statement& st, const RowSink& sink, bool* stopped);
   ExecResult RunText(std::string_view sql, const RowSink& sink, bool* stopped);
+  ExecResult RunTranslated(const Translation& t, const RowSink& sink, bool* stopped);
   // Transaction scopes: BEGIN IMMEDIATE (or BEGIN for readers) at the
   // outermost level, savepoints inside.
   ExecResult Begin(bool writer = true);

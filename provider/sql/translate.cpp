@@ -996,6 +996,41 @@ std::string Trimmed(std::string_view s) {
   return std::string(s.substr(b, e - b));
 }
 
+// True for "insert into T (cols) values (literals)" written with nothing the
+// rewriter would change: SQLite reads such a statement exactly as SQL Server
+// does, so its text passes through untouched. Call requests arrive by the
+// million in this form; skipping the rewrite roughly halves their cost.
+bool IsPlainInsert(std::string_view text, const Seq& tokens) {
+  if (tokens.size() < 6 || !IsWord(tokens[0], "insert") || !IsWord(tokens[1], "into") ||
+      tokens[2].kind != Kind::kWord)
+    return false;
+  static constexpr std::string_view kReserved[] = {"select", "with", "top", "exec", "execute", "collate",
+                                                    "dbo", "current_timestamp", "default", "output"};
+  for (std::size_t k = 0; k < tokens.size(); ++k) {
+    const Node& n = tokens[k];
+    switch (n.kind) {
+      case Kind::kWord:
+        if (k + 1 < tokens.size() && IsOp(tokens[k + 1], "(") && k != 2 && !IsWord(n, "values")) return false;
+        for (std::string_view w : kReserved)
+          if (EqualsNoCase(n.text, w)) return false;
+        break;
+      case Kind::kString:
+        if (text[n.offset] != '\'') return false;  // N'..' literals are rewritten
+        break;
+      case Kind::kNumber:
+        if (n.text.size() > 1 && (n.text[1] == 'x' || n.text[1] == 'X')) return false;
+        break;
+      case Kind::kOp:
+        if (n.text != "(" && n.text != ")" && n.text != "," && n.text != "-") return false;
+        break;
+      default:
+        return false;
+    }
+  }
+  const std::string_view span = text.substr(tokens.front().offset, tokens.back().end - tokens.front().offset);
+  return span.find("--") == std::string_view::npos && span.find("/*") == std::string_view::npos;
+}
+
 std::string SourceOf(std::string_view text, const Seq& tokens) {
   if (tokens.empty()) return {};
   const std::size_t b = tokens.front().offset;
@@ -1026,6 +1061,8 @@ Translation Translate(std::string_view text, const TranslateLimits& limits) {
       try {
         if (TryParseCall(tokens, st.call)) {
           st.is_call = true;
+        } else if (IsPlainInsert(text, tokens)) {
+          st.sql = st.source;
         } else {
           Seq tree = BuildGroups(std::move(tokens), limits);
           Rewriter(limits).Statement(tree);

@@ -98,6 +98,31 @@ TEST(Translate, Rewrites) {
   for (const Case& c : cases) EXPECT_EQ(MustTranslate(c.in), c.out) << c.in;
 }
 
+// Plain inserts pass through as written; anything the rewriter would touch
+// still goes through it.
+TEST(Translate, PlainInsertsPassThroughOthersAreRewritten) {
+  const Case cases[] = {
+      {"insert into T (A, B) values ('x''y', -12)", "insert into T (A, B) values ('x''y', -12)"},
+      {"insert into T values (1,'a',  NULL)", "insert into T values (1,'a',  NULL)"},
+      {"insert into T (A) values (N'가')", "insert into T (A) values ('가')"},
+      {"insert into T (A) values (getdate())", nullptr},
+      {"insert into T (A) values ('a' + 'b')", nullptr},
+      {"insert into T (A) values (isnull(null, 1))", "insert into T (A) values (ifnull(null, 1))"},
+      {"insert into dbo.T (A) values (1)", "insert into T (A) values (1)"},
+      {"insert into T ([A]) values (1)", "insert into T (\"A\") values (1)"},
+      {"insert into T (A) values (1) -- note", "insert into T (A) values (1)"},
+      {"insert into T (A) select top 1 A from U", "insert into T (A) select A from U LIMIT 1"},
+  };
+  for (const Case& c : cases) {
+    std::string out = MustTranslate(c.in);
+    if (c.out) {
+      EXPECT_EQ(out, c.out) << c.in;
+    } else {
+      EXPECT_NE(out, c.in) << c.in;
+    }
+  }
+}
+
 TEST(Translate, ProcedureCalls) {
   struct CallCase {
     const char* in;
