@@ -3,6 +3,7 @@
 // frame with menu, toolbar, status bar and MDI area.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -103,9 +104,10 @@ class Window {
   WindowKind kind_;
   Rect size_;
   Window* parent_ = nullptr;
-  bool created_ = false;
-  bool visible_ = true;
-  int focus_ = 0;
+  // Read from any thread, written on the user-interface thread.
+  std::atomic<bool> created_{false};
+  std::atomic<bool> visible_{true};
+  std::atomic<int> focus_{0};
   mutable std::mutex caption_mu_;
   std::string caption_;
   std::vector<std::unique_ptr<Control>> controls_;

@@ -12,6 +12,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
@@ -168,6 +172,55 @@ TEST_F(QtHostTest, WorkerFillsTheVirtualModelWhileTheLoopRuns) {
   emit view->horizontalHeader()->sectionClicked(2);
   EXPECT_EQ(view->model()->index(0, 2).data().toString(), QStringLiteral("고객 999"));
   dlg.Destroy();
+}
+
+struct CloseView : FormView {
+  explicit CloseView(App& app) : FormView(app, Rect{0, 0, 200, 100}) {
+    AddButton(1125, "닫기(&X)", {140, 80, 50, 14}, kOwnerDraw);
+    AddReportList(1006, {5, 5, 190, 70});
+    On(1125, Notify::Clicked, [this] { CloseFrame(); });
+  }
+};
+
+TEST_F(QtHostTest, FrameMenuOpensAViewThatClosesItself) {
+  MainFrame frame(app, "Tellomar(127.0.0.1)");
+  frame.SetMenu({MenuItem{0, "ORV(&A)", {{32772, "ORV 통보 안된 데이터 조회", {}}, {32773, "ORV 통보 완료된 데이터 조회", {}}}}});
+  frame.SetToolbar({32772, 0, 32773});
+  frame.SetCommandEnabled(32773, false);
+  frame.On(32772, Notify::Command, [&] {
+    if (!frame.FindView<CloseView>()) frame.OpenView(std::make_unique<CloseView>(app), "통보 안된 데이터 조회");
+  });
+  frame.Create();
+  auto* window = qobject_cast<QMainWindow*>(host.WidgetFor(frame));
+  ASSERT_NE(window, nullptr);
+  QList<QAction*> actions = window->menuBar()->actions();
+  ASSERT_EQ(actions.size(), 1);
+  QList<QAction*> items = actions[0]->menu()->actions();
+  ASSERT_EQ(items.size(), 2);
+  EXPECT_FALSE(items[1]->isEnabled());
+  items[0]->trigger();
+  items[0]->trigger();  // a second time activates the one view
+  ASSERT_EQ(frame.Views().size(), 1u);
+  auto* view = frame.FindView<CloseView>();
+  EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral("통보 안된 데이터 조회")));
+  ASSERT_NE(qobject_cast<QMdiSubWindow*>(host.WidgetFor(*view)), nullptr);
+
+  // Row images come from the list's image list.
+  auto& list = view->Get<ReportList>(1006);
+  list.InsertColumn(0, "NO", 72);
+  list.SetImageList(ImageList::FromStrip(16, 16, std::vector<std::uint32_t>(16 * 16, 0xFF0000u), 16, Rgb(255, 255, 255)));
+  list.InsertItem(0, "1", 0);
+  app.FlushRefresh();
+  auto* table = qobject_cast<QTableView*>(host.WidgetFor(list));
+  ASSERT_NE(table, nullptr);
+  const QVariant deco = table->model()->index(0, 0).data(Qt::DecorationRole);
+  ASSERT_TRUE(deco.canConvert<QPixmap>());
+  EXPECT_EQ(deco.value<QPixmap>().size(), QSize(16, 16));
+
+  qobject_cast<QPushButton*>(host.WidgetFor(view->Get(1125)))->click();
+  ASSERT_TRUE(LoopUntil([&] { return frame.Views().empty(); }));
+  EXPECT_EQ(frame.ActiveView(), nullptr);
+  frame.Destroy();
 }
 
 TEST_F(QtHostTest, ModalRunTypedInHangulAndEndedByEnter) {
