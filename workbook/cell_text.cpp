@@ -6,6 +6,45 @@
 
 namespace workbook {
 
+bool FormatNumberText(std::string_view t, std::string& out) {
+  // Plain decimal: [-]digits[.digits], at most 15 significant digits.
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < t.size() && t[i] == '-') negative = true, ++i;
+  std::size_t int_begin = i;
+  while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+  std::size_t int_end = i, frac_begin = i, frac_end = i;
+  if (i < t.size() && t[i] == '.') {
+    frac_begin = ++i;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+    frac_end = i;
+  }
+  if (i != t.size() || (int_end == int_begin && frac_end == frac_begin)) return false;
+  while (int_begin < int_end && t[int_begin] == '0') ++int_begin;
+  while (frac_end > frac_begin && t[frac_end - 1] == '0') --frac_end;
+  std::size_t significant = (int_end - int_begin) + (frac_end - frac_begin);
+  if (int_begin == int_end) {  // 0.000ddd: leading fraction zeros do not count
+    std::size_t k = frac_begin;
+    while (k < frac_end && t[k] == '0') ++k;
+    significant = frac_end - k;
+  }
+  if (significant > 15) return false;
+  std::string r;
+  if (significant == 0) {
+    out.assign(1, '0');
+    return true;
+  }
+  if (negative) r += '-';
+  if (int_begin == int_end) r += '0';
+  else r.append(t.data() + int_begin, int_end - int_begin);
+  if (frac_end > frac_begin) {
+    r += '.';
+    r.append(t.data() + frac_begin, frac_end - frac_begin);
+  }
+  out = std::move(r);
+  return true;
+}
+
 std::string FormatNumber(double value) {
   if (std::isnan(value)) return "#NUM!";
   if (std::isinf(value)) return value > 0 ? "#NUM!" : "-#NUM!";

@@ -18,6 +18,12 @@ namespace workbook {
 // A number as text (see above).
 std::string FormatNumber(double value);
 
+// The same text straight from a number as written in a file ("1012345678",
+// "-0.50"), without a round trip through double; false when the text is not
+// a plain decimal of at most 15 significant digits (the caller then parses
+// it and uses FormatNumber).
+bool FormatNumberText(std::string_view text, std::string& out);
+
 // A date serial (days since the epoch of the workbook's date system) as text.
 // `date1904` selects the 1904 system (serial 0 = 1904-01-01); otherwise
 // serial 1 = 1900-01-01 with the historic 1900-02-29 at serial 60.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace workbook {
 namespace {
 
@@ -22,6 +24,22 @@ TEST(CellText, NumbersAsTheProviderShowsThem) {
       {10123456781, "10123456781"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatNumber(c.value), c.text) << c.value;
+}
+
+TEST(CellText, NumberTextAgreesWithTheDoubleRoute) {
+  // The shortcut from the file's text must give what parsing and FormatNumber give.
+  const char* texts[] = {"1012345678", "007", "-0", "0.0", "1.50", "-12.250", ".5", "0.000123",
+                         "123456789012345", "100", "-100.0010"};
+  for (const char* t : texts) {
+    std::string fast;
+    ASSERT_TRUE(FormatNumberText(t, fast)) << t;
+    EXPECT_EQ(fast, FormatNumber(std::strtod(t, nullptr))) << t;
+  }
+  const char* slow[] = {"1E3", "1234567890123456", "0.1234567890123456", "abc", "", "-", ".", "1.2.3", "+1"};
+  for (const char* t : slow) {
+    std::string out;
+    EXPECT_FALSE(FormatNumberText(t, out)) << t;
+  }
 }
 
 TEST(CellText, DateSerials) {

@@ -20,8 +20,10 @@ constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::uint32_t kMaxRows = 1048576;
 constexpr std::uint32_t kMaxCols = 16384;
 
+// Elements and attributes are matched by local name: whatever prefix a
+// writer chose (or none), the name after the last ':' decides.
 std::string_view LocalName(const char* name) {
-  const char* sep = std::strrchr(name, '\x01');
+  const char* sep = std::strrchr(name, ':');
   return sep ? std::string_view(sep + 1) : std::string_view(name);
 }
 
@@ -76,7 +78,7 @@ void XMLCALL EntityDeclCb(void* ud, const XML_Char*, int, const XML_Char*, int, 
 class XmlStream {
  public:
   XmlStream(XmlHandler& handler, std::string part) : handler_(handler), part_(std::move(part)) {
-    parser_ = XML_ParserCreateNS(nullptr, '\x01');
+    parser_ = XML_ParserCreate(nullptr);
     if (!parser_) throw WorkbookError("out of memory creating the XML parser");
     XML_SetUserData(parser_, &handler_);
     XML_SetElementHandler(parser_, StartCb, EndCb);
@@ -432,18 +434,19 @@ class SheetHandler : public XmlHandler {
       if (row_.cells.empty()) return;
       // Cells should ascend; order them if a writer did not, the last one of
       // a column winning.
-      if (!std::is_sorted(row_.cells.begin(), row_.cells.end(),
-                          [](const Cell& a, const Cell& b) { return a.col < b.col; })) {
+      bool ascending = true;
+      for (std::size_t i = 1; i < row_.cells.size() && ascending; ++i)
+        ascending = row_.cells[i - 1].col < row_.cells[i].col;
+      if (!ascending) {
         std::stable_sort(row_.cells.begin(), row_.cells.end(),
                          [](const Cell& a, const Cell& b) { return a.col < b.col; });
+        std::vector<Cell> unique;
+        for (auto& c : row_.cells) {
+          if (!unique.empty() && unique.back().col == c.col) unique.back() = std::move(c);
+          else unique.push_back(std::move(c));
+        }
+        row_.cells = std::move(unique);
       }
-      std::vector<Cell> unique;
-      unique.reserve(row_.cells.size());
-      for (auto& c : row_.cells) {
-        if (!unique.empty() && unique.back().col == c.col) unique.back() = std::move(c);
-        else unique.push_back(std::move(c));
-      }
-      row_.cells = std::move(unique);
       out_.push_back(std::move(row_));
       row_ = Row();
     } else if (local == "sheetData") {
@@ -496,10 +499,13 @@ class SheetHandler : public XmlHandler {
     std::string_view v = value_;
     while (!v.empty() && (v.front() == ' ' || v.front() == '\n' || v.front() == '\t' || v.front() == '\r')) v.remove_prefix(1);
     while (!v.empty() && (v.back() == ' ' || v.back() == '\n' || v.back() == '\t' || v.back() == '\r')) v.remove_suffix(1);
+    bool is_date = style_ < shared_.xf_is_date.size() && shared_.xf_is_date[style_];
+    std::string fast;
+    if (!is_date && FormatNumberText(v, fast)) return fast;
     double d;
     auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), d);
     if (ec != std::errc() || p != v.data() + v.size()) return value_;  // not a number: keep as written
-    if (style_ < shared_.xf_is_date.size() && shared_.xf_is_date[style_]) return FormatSerialDate(d, shared_.date1904);
+    if (is_date) return FormatSerialDate(d, shared_.date1904);
     return FormatNumber(d);
   }
 
