@@ -70,10 +70,18 @@ bool Dispatcher::Send(const std::function<void()>& fn) {
   });
   releaser.reset();
   if (!queued) return false;
-  std::unique_lock lock(state->mu);
-  state->cv.wait(lock, [&] { return state->done; });
-  if (state->error) std::rethrow_exception(state->error);
-  return state->ran;
+  std::exception_ptr error;
+  bool ran;
+  {
+    std::unique_lock lock(state->mu);
+    state->cv.wait(lock, [&] { return state->done; });
+    // Taken out under the lock, so that the user-interface thread dropping
+    // the shared state never touches the exception this thread rethrows.
+    error = std::move(state->error);
+    ran = state->ran;
+  }
+  if (error) std::rethrow_exception(error);
+  return ran;
 }
 
 std::size_t Dispatcher::RunPending() {
