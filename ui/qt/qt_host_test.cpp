@@ -11,7 +11,15 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QGroupBox>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -171,6 +179,101 @@ TEST_F(QtHostTest, WorkerFillsTheVirtualModelWhileTheLoopRuns) {
   // A header click sorts inside the list; the model shows the new order.
   emit view->horizontalHeader()->sectionClicked(2);
   EXPECT_EQ(view->model()->index(0, 2).data().toString(), QStringLiteral("고객 999"));
+  dlg.Destroy();
+}
+
+struct AllKinds : Dialog {
+  explicit AllKinds(App& app) : Dialog(app, "모든 컨트롤", Rect{0, 0, 240, 200}) {
+    AddGroupBox(IDC_STATIC, "수동 입력", {2, 2, 236, 60});
+    AddStatic(10, "전화번호", {6, 12, 40, 8});
+    AddEdit(11, {50, 10, 60, 12}, kPassword);
+    AddTextBox(12, {120, 10, 110, 24}, kReadOnly);
+    AddCheckBox(13, "오늘은 다시 알리지 않음", {6, 26, 100, 10});
+    AddRadio(14, "가", {6, 40, 30, 10}, kGroup);
+    AddRadio(15, "나", {40, 40, 30, 10});
+    AddListBox(16, {6, 66, 60, 40});
+    AddTree(17, {70, 66, 60, 40});
+    AddDateTime(18, {134, 66, 60, 12});
+    AddEdit(19, {134, 82, 30, 12}, kNumber);
+    AddSpin(20, {166, 82, 10, 12});
+    AddProgress(21, {6, 110, 228, 8});
+    AddButton(22, "닫기(&X)", {180, 180, 50, 14}, kFlat);
+  }
+};
+
+TEST_F(QtHostTest, EveryControlKindBecomesItsWidgetAndTalksBack) {
+  AllKinds dlg(app);
+  ASSERT_TRUE(dlg.Create());
+  EXPECT_NE(qobject_cast<QGroupBox*>(host.WidgetFor(*dlg.controls()[0])), nullptr);
+  auto* password = qobject_cast<QLineEdit*>(host.WidgetFor(dlg.Get(11)));
+  ASSERT_NE(password, nullptr);
+  EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+  auto* text = qobject_cast<QPlainTextEdit*>(host.WidgetFor(dlg.Get(12)));
+  ASSERT_NE(text, nullptr);
+  EXPECT_TRUE(text->isReadOnly());
+  dlg.Get(12).SetText("첫 줄\r\n둘째 줄");
+  app.FlushRefresh();
+  EXPECT_EQ(text->toPlainText(), QStringLiteral("첫 줄\n둘째 줄"));
+
+  auto* check = qobject_cast<QCheckBox*>(host.WidgetFor(dlg.Get(13)));
+  ASSERT_NE(check, nullptr);
+  check->click();
+  EXPECT_EQ(dlg.Get<Button>(13).Check(), 1);
+  EXPECT_TRUE(check->isChecked());
+  auto* r1 = qobject_cast<QRadioButton*>(host.WidgetFor(dlg.Get(14)));
+  auto* r2 = qobject_cast<QRadioButton*>(host.WidgetFor(dlg.Get(15)));
+  ASSERT_TRUE(r1 && r2);
+  r1->click();
+  r2->click();
+  EXPECT_FALSE(r1->isChecked());
+  EXPECT_TRUE(r2->isChecked());
+  EXPECT_EQ(dlg.Get<Button>(14).Check(), 0);
+
+  auto& lb = dlg.Get<ComboBox>(16);
+  lb.AddString("하나");
+  lb.AddString("둘");
+  app.FlushRefresh();
+  auto* list = qobject_cast<QListWidget*>(host.WidgetFor(lb));
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->count(), 2);
+  list->setCurrentRow(1);
+  EXPECT_EQ(lb.CurSel(), 1);
+
+  auto& tree = dlg.Get<Tree>(17);
+  auto root = tree.InsertItem("서비스");
+  auto leaf = tree.InsertItem("1001", root);
+  tree.Expand(root, true);
+  app.FlushRefresh();
+  auto* tw = qobject_cast<QTreeWidget*>(host.WidgetFor(tree));
+  ASSERT_NE(tw, nullptr);
+  ASSERT_EQ(tw->topLevelItemCount(), 1);
+  tw->setCurrentItem(tw->topLevelItem(0)->child(0));
+  EXPECT_EQ(tree.Selected(), leaf);
+
+  auto& date = dlg.Get<DateTimePicker>(18);
+  date.SetValue(DateTime{2006, 1, 1, 0, 0, 0});
+  app.FlushRefresh();
+  auto* de = qobject_cast<QDateTimeEdit*>(host.WidgetFor(date));
+  ASSERT_NE(de, nullptr);
+  EXPECT_EQ(de->date(), QDate(2006, 1, 1));
+  de->setDate(QDate(2026, 12, 11));
+  EXPECT_EQ(date.Value().Format("%Y%m%d"), "20261211");
+
+  auto& spin = dlg.Get<Spin>(20);
+  spin.SetRange(0, 10);
+  spin.SetBuddy(19);
+  auto arrows = host.WidgetFor(spin)->findChildren<QToolButton*>();
+  ASSERT_EQ(arrows.size(), 2);
+  arrows[0]->click();
+  arrows[0]->click();
+  EXPECT_EQ(qobject_cast<QLineEdit*>(host.WidgetFor(dlg.Get(19)))->text(), QStringLiteral("2"));
+
+  dlg.Get<Progress>(21).SetPos(40);
+  dlg.Get(22).Enable(false);
+  app.FlushRefresh();
+  EXPECT_EQ(qobject_cast<QProgressBar*>(host.WidgetFor(dlg.Get(21)))->value(), 40);
+  EXPECT_FALSE(host.WidgetFor(dlg.Get(22))->isEnabled());
+  EXPECT_FALSE(host.Grab(dlg).isNull());
   dlg.Destroy();
 }
 
