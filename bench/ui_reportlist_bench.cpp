@@ -166,9 +166,7 @@ bool RunChild(const std::function<Result(int)>& variant, int rows, Result& out) 
     char name[] = "ui_reportlist_bench";
     char* argv[] = {name, nullptr};
     QApplication qapp(argc, argv);
-    auto t = std::chrono::steady_clock::now();
     Result r = variant(rows);
-    std::fprintf(stderr, "variant total %.2f s\n", Seconds(t));
     ssize_t n = write(fds[1], &r, sizeof r);
     _exit(n == static_cast<ssize_t>(sizeof r) ? 0 : 1);
   }
