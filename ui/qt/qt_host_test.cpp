@@ -179,6 +179,21 @@ TEST_F(QtHostTest, WorkerFillsTheVirtualModelWhileTheLoopRuns) {
   // A header click sorts inside the list; the model shows the new order.
   emit view->horizontalHeader()->sectionClicked(2);
   EXPECT_EQ(view->model()->index(0, 2).data().toString(), QStringLiteral("고객 999"));
+  // Several rows selected by clicks, ctrl held for the second.
+  emit view->pressed(view->model()->index(3, 0));
+  EXPECT_EQ(dlg.Get<ReportList>(SampleDialog::kList).SelectedRows(), (std::vector<int>{3}));
+  EXPECT_EQ(view->model()->index(3, 0).data(Qt::BackgroundRole).value<QBrush>(),
+            QApplication::palette().brush(QPalette::Highlight));
+
+  // The question box, answered by the user, and the countdown timer.
+  int yes = 0;
+  AnswerBoxes(QMessageBox::Yes, &yes);
+  qobject_cast<QPushButton*>(host.WidgetFor(dlg.Get(SampleDialog::kAsk)))->click();
+  EXPECT_EQ(yes, 1);
+  EXPECT_EQ(qobject_cast<QLabel*>(host.WidgetFor(dlg.Get(SampleDialog::kStatus)))->text(),
+            QStringLiteral("저장했습니다."));
+  auto* countdown = qobject_cast<QLabel*>(host.WidgetFor(dlg.Get(SampleDialog::kCountdown)));
+  EXPECT_TRUE(LoopUntil([&] { return countdown->text() == QStringLiteral("4초 남음"); }));
   dlg.Destroy();
 }
 
