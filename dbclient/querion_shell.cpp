@@ -13,6 +13,7 @@
 // Rows go to standard output, fields separated by a tab; the outcome of each
 // statement (nCode, rows, errors) to standard error. The exit status is 1
 // when any statement failed, 2 for bad usage.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -115,9 +116,15 @@ int main(int argc, char** argv) {
     if (!pending.empty()) statements.push_back(pending);
   }
 
-  // The library traces the binding to standard output; keep it off the rows.
+  // The library traces the binding to standard output; keep it off the rows
+  // (shown on standard error with -v).
+  std::fflush(stdout);
   int saved = dup(1);
-  if (!verbose) dup2(2, 1);
+  int quiet = open(verbose ? "/dev/stderr" : "/dev/null", O_WRONLY);
+  if (quiet >= 0) {
+    dup2(quiet, 1);
+    close(quiet);
+  }
   RDB_HANDLE h = RDBServerOpen(address.c_str(), port.c_str());
   std::fflush(stdout);
   dup2(saved, 1);
