@@ -139,6 +139,25 @@ class ChildCloser : public QObject {
   FormView& view_;
 };
 
+// Enter in a multi-line edit that does not want returns goes to the dialog
+// (its default button), as on the platform; Qt's edit would take it.
+class EnterToDialog : public QObject {
+ public:
+  EnterToDialog(Window& w, QObject* parent) : QObject(parent), window_(w) {}
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() != QEvent::KeyPress || window_.kind() != WindowKind::Dialog) return false;
+    auto* k = static_cast<QKeyEvent*>(e);
+    if (k->key() != Qt::Key_Return && k->key() != Qt::Key_Enter) return false;
+    if (k->modifiers() != Qt::NoModifier && k->modifiers() != Qt::KeypadModifier) return false;
+    static_cast<Dialog&>(window_).PressEnter();
+    window_.app().FlushRefresh();
+    return true;
+  }
+
+ private:
+  Window& window_;
+};
+
 class DropCombo : public QComboBox {
  public:
   using QComboBox::QComboBox;
@@ -326,6 +345,7 @@ QWidget* QtHost::MakeWidget(Control& c, QWidget* surface) {
       const bool multiline = c.HasStyle(kMultiline);
       if (multiline) {
         auto* t = new QPlainTextEdit(surface);
+        if (!c.HasStyle(kWantReturn)) t->installEventFilter(new EnterToDialog(c.owner(), t));
         QObject::connect(t, &QPlainTextEdit::textChanged, t, [this, &e, t] {
           std::string want = QtToEdit(t->toPlainText(), true);
           std::string got = e.UserType(want);

@@ -289,7 +289,12 @@ TEST_F(QtHostTest, EveryControlKindBecomesItsWidgetAndTalksBack) {
   EXPECT_EQ(qobject_cast<QProgressBar*>(host.WidgetFor(dlg.Get(21)))->value(), 40);
   EXPECT_FALSE(host.WidgetFor(dlg.Get(22))->isEnabled());
   EXPECT_FALSE(host.Grab(dlg).isNull());
-  dlg.Destroy();
+  // Enter in a multi-line edit without want-return sends IDOK: the modeless
+  // dialog's default OK ends it.
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QCoreApplication::sendEvent(text, &enter);
+  EXPECT_FALSE(dlg.created());
+  EXPECT_EQ(dlg.result(), IDOK);
 }
 
 struct CloseView : FormView {
