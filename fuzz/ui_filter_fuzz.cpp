@@ -11,13 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string_view in(reinterpret_cast<const char*>(data), size);
   auto parsed = ui::ParseFileFilter(in);
   if (!parsed) return 0;
-  std::string again;
-  for (const auto& f : *parsed) {
-    again += f.description + "|";
-    for (std::size_t i = 0; i < f.patterns.size(); ++i) again += (i ? ";" : "") + f.patterns[i];
-    again += "|";
-  }
-  again += "|";
+  std::string again = ui::FormatFileFilter(*parsed);
   auto round = ui::ParseFileFilter(again);
   if (!round || *round != *parsed) std::abort();
   return 0;

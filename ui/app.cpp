@@ -45,6 +45,21 @@ std::optional<std::vector<FileFilter>> ParseFileFilter(std::string_view filter) 
   return out;
 }
 
+std::string FormatFileFilter(const std::vector<FileFilter>& filters) {
+  std::string out;
+  for (const FileFilter& f : filters) {
+    out += f.description;
+    out += '|';
+    for (std::size_t i = 0; i < f.patterns.size(); ++i) {
+      if (i > 0) out += ';';
+      out += f.patterns[i];
+    }
+    out += '|';
+  }
+  out += '|';
+  return out;
+}
+
 App::App(Host& host) : host_(host) {
   dispatcher_.SetWake([this] { host_.Wake(); });
   host_.Attach(*this);

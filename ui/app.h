@@ -61,6 +61,8 @@ struct FileFilter {
 // separated by ';'. An entry without patterns, or a description without its
 // pattern part, is an error (nullopt); the empty text gives no filters.
 std::optional<std::vector<FileFilter>> ParseFileFilter(std::string_view filter);
+// Writes filters back in that form ("a|*.a;*.b|...||").
+std::string FormatFileFilter(const std::vector<FileFilter>& filters);
 
 enum class MdiArrange { Cascade, Tile, Icons };
 

@@ -19,6 +19,18 @@ TEST(FileFilterTest, ParsesTheScreensFilters) {
   EXPECT_EQ((*f)[2].description, "모든 파일 (*.*)");
 }
 
+TEST(FileFilterTest, RoundTrip) {
+  for (const char* text : {"CSV 파일 (*.csv)|*.csv|모든 파일 (*.*)|*.*||", "Excel|*.xls;*.xlsx||", "||"}) {
+    auto f = ParseFileFilter(text);
+    ASSERT_TRUE(f) << text;
+    std::string again = FormatFileFilter(*f);
+    if (!f->empty()) {
+      EXPECT_EQ(again, text);
+    }
+    EXPECT_EQ(ParseFileFilter(again), f);
+  }
+}
+
 TEST(FileFilterTest, EdgeCasesAndErrors) {
   struct Case {
     const char* text;
