@@ -843,7 +843,11 @@ std::optional<std::vector<std::string>> QtHost::ShowFileDialog(Window* owner, co
     for (const FileFilter& f : *parsed) {
       QStringList pats;
       for (const std::string& p : f.patterns) pats << Q(p);
-      filters << Q(f.description) + QStringLiteral(" (") + pats.join(u' ') + QStringLiteral(")");
+      // Qt reads the patterns from the last parentheses, separated by blanks:
+      // the description's own "(*.txt;*.dat)" gives way to "(*.txt *.dat)".
+      QString desc = Q(f.description).trimmed();
+      if (desc.endsWith(u')') && desc.lastIndexOf(u'(') > 0) desc = desc.left(desc.lastIndexOf(u'(')).trimmed();
+      filters << desc + QStringLiteral(" (") + pats.join(u' ') + QStringLiteral(")");
     }
   }
   if (!filters.isEmpty()) dlg.setNameFilters(filters);

@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -344,6 +346,45 @@ TEST_F(QtHostTest, FrameMenuOpensAViewThatClosesItself) {
   ASSERT_TRUE(LoopUntil([&] { return frame.Views().empty(); }));
   EXPECT_EQ(frame.ActiveView(), nullptr);
   frame.Destroy();
+}
+
+TEST_F(QtHostTest, FileDialogGetsTheFiltersAndWaitCursorShows) {
+  const QString file = QDir::temp().filePath(QStringLiteral("ui_qt_목록.csv"));
+  {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  QStringList seen;
+  auto* t = new QTimer(qApp);
+  QObject::connect(t, &QTimer::timeout, t, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) {
+        seen = d->nameFilters();
+        d->selectFile(file);
+        static_cast<QDialog*>(d)->accept();  // the file dialog checks and takes the file
+      }
+    }
+  });
+  t->start(10);
+  FileDialogSpec spec;
+  spec.title = "파일 열기";
+  spec.filter = "CSV 파일 (*.csv)|*.csv|텍스트 (*.txt;*.dat)|*.txt;*.dat||";
+  auto files = app.FileDialog(nullptr, spec);
+  delete t;
+  EXPECT_EQ(seen, (QStringList{QStringLiteral("CSV 파일 (*.csv)"), QStringLiteral("텍스트 (*.txt *.dat)")}));
+  ASSERT_TRUE(files);
+  ASSERT_EQ(files->size(), 1u);
+  EXPECT_EQ(QString::fromStdString(files->front()), file);
+  QFile::remove(file);
+
+  {
+    WaitCursor wait(app);
+    QCoreApplication::processEvents();
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  }
+  QCoreApplication::processEvents();
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(QtHostTest, ModalRunTypedInHangulAndEndedByEnter) {
