@@ -138,7 +138,8 @@ TEST_F(QtHostTest, SampleDialogLayoutAndGrabbedKoreanText) {
   ASSERT_NE(status, nullptr);
   dlg.Get(SampleDialog::kStatus).SetText("가나다라 전송 완료");
   const QImage shot = host.Grab(dlg);
-  const QString png = QDir::temp().filePath(QStringLiteral("ui_qt_sample_dialog.png"));
+  const QString png =
+      QDir::temp().filePath(QStringLiteral("ui_qt_sample_dialog_%1.png").arg(QCoreApplication::applicationPid()));
   ASSERT_TRUE(shot.save(png, "PNG"));
   QImage loaded(png);
   ASSERT_FALSE(loaded.isNull());
@@ -151,6 +152,8 @@ TEST_F(QtHostTest, SampleDialogLayoutAndGrabbedKoreanText) {
   EXPECT_NE(loaded.copy(label), boxes.copy(label).convertToFormat(loaded.format()));
   // The transparent static shows the dialog colour around its text.
   EXPECT_EQ(QColor(loaded.pixel(label.left() + 1, label.top() + 1)), QColor(209, 247, 254));
+  // Kept for a person to look at when the test fails.
+  if (!HasFailure()) QFile::remove(png);
   dlg.Destroy();
 }
 
@@ -349,7 +352,8 @@ TEST_F(QtHostTest, FrameMenuOpensAViewThatClosesItself) {
 }
 
 TEST_F(QtHostTest, FileDialogGetsTheFiltersAndWaitCursorShows) {
-  const QString file = QDir::temp().filePath(QStringLiteral("ui_qt_목록.csv"));
+  const QString file =
+      QDir::temp().filePath(QStringLiteral("ui_qt_목록_%1.csv").arg(QCoreApplication::applicationPid()));
   {
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
