@@ -182,6 +182,7 @@ class Engine {
 
   ExecResult RunStatement(const Statement& st, const RowSink& sink, bool* stopped);
   ExecResult RunSql(const Statement& st, const RowSink& sink, bool* stopped);
+  ExecResult RunPrepared(const Statement& st);
   ExecResult RunCall(const Statement& st, const RowSink& sink, bool* stopped);
   ExecResult RunText(std::string_view sql, const RowSink& sink, bool* stopped);
   ExecResult RunTranslated(const Translation& t, const RowSink& sink, bool* stopped);

@@ -185,6 +185,38 @@ TEST_F(EngineTest, BatchCountAndTrailingText) {
   EXPECT_EQ(executed, 0);
 }
 
+// Plain inserts run through a reused prepared statement with their literals
+// bound; what they store must be what the same literals store when SQLite
+// parses them (a trailing comment keeps the second form on the parsed path).
+TEST_F(EngineTest, PreparedInsertsStoreWhatLiteralsStore) {
+  ASSERT_TRUE(engine_->ExecuteNative("create table P (K integer primary key, I integer, R real, T text, N numeric)").ok());
+  const char* values[] = {
+      "'123', '1.5', 42, '7'",  "-5, -2.5e3, 'it''s', '0012'",
+      "12345678901234567890, -0, '홍길동', 1.0", "'abc', 'x', NULL, -9223372036854775808",
+  };
+  int key = 0;
+  for (const char* v : values) {
+    for (const char* tail : {"", " /* parsed */"}) {
+      std::string sql = "insert into P (K, I, R, T, N) values (" + std::to_string(++key) + ", " + v + ")" + tail;
+      ExecResult r = engine_->Execute(sql, {});
+      ASSERT_EQ(r.code, 0) << sql << ": " << r.message;
+      EXPECT_EQ(r.rows, 1);
+    }
+  }
+  Rows rows = Query("select K, typeof(I), I, typeof(R), R, typeof(T), T, typeof(N), N from P order by K");
+  ASSERT_EQ(rows.size(), 8u);
+  for (std::size_t k = 0; k < rows.size(); k += 2) {
+    std::vector<std::string> a(rows[k].begin() + 1, rows[k].end()), b(rows[k + 1].begin() + 1, rows[k + 1].end());
+    EXPECT_EQ(a, b) << values[k / 2];
+  }
+  // Errors on the prepared path are the same errors, and the statement stays usable.
+  ExecResult dup = engine_->Execute("insert into P (K, I) values (1, 1)", {});
+  EXPECT_EQ(dup.code, sqlcode::kUnique) << dup.message;
+  EXPECT_EQ(engine_->Execute("insert into P (K, I) values (100, 1)", {}).code, 0);
+  EXPECT_EQ(engine_->Execute("insert into P (K, NOPE) values (101, 1)", {}).code,
+            engine_->Execute("insert into P (K, NOPE) values (101, 1) /* parsed */", {}).code);
+}
+
 TEST_F(EngineTest, ProceduresInEveryCallForm) {
   std::vector<std::vector<std::string>> seen;
   std::vector<std::vector<bool>> nulls;

@@ -1031,6 +1031,32 @@ bool IsPlainInsert(std::string_view text, const Seq& tokens) {
   return span.find("--") == std::string_view::npos && span.find("/*") == std::string_view::npos;
 }
 
+// The parameterized form of a plain insert: each literal becomes a ?, a
+// minus sign right before a number joins it. Words and punctuation stay.
+void Parameterize(const Seq& tokens, Statement& st) {
+  std::string& out = st.param_sql;
+  for (std::size_t k = 0; k < tokens.size(); ++k) {
+    const Node& n = tokens[k];
+    if (!out.empty()) out += ' ';
+    if (n.kind == Kind::kString) {
+      st.params.push_back({Param::kText, n.text});
+      out += '?';
+    } else if (n.kind == Kind::kNumber ||
+               (IsOp(n, "-") && k + 1 < tokens.size() && tokens[k + 1].kind == Kind::kNumber && k > 0 &&
+                (IsOp(tokens[k - 1], "(") || IsOp(tokens[k - 1], ",")))) {
+      std::string number = n.kind == Kind::kNumber ? n.text : "-" + tokens[++k].text;
+      const bool real = number.find_first_of(".eE") != std::string::npos;
+      st.params.push_back({real ? Param::kReal : Param::kInteger, std::move(number)});
+      out += '?';
+    } else if (IsWord(n, "null")) {
+      st.params.push_back({Param::kNull, {}});
+      out += '?';
+    } else {
+      out += n.text;
+    }
+  }
+}
+
 std::string SourceOf(std::string_view text, const Seq& tokens) {
   if (tokens.empty()) return {};
   const std::size_t b = tokens.front().offset;
@@ -1063,6 +1089,7 @@ Translation Translate(std::string_view text, const TranslateLimits& limits) {
           st.is_call = true;
         } else if (IsPlainInsert(text, tokens)) {
           st.sql = st.source;
+          Parameterize(tokens, st);
         } else {
           Seq tree = BuildGroups(std::move(tokens), limits);
           Rewriter(limits).Statement(tree);

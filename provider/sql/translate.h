@@ -75,11 +75,21 @@ struct ProcedureCall {
   std::vector<bool> is_null;  // one per argument
 };
 
+// A literal taken out of a statement to be bound as a parameter.
+struct Param {
+  enum Type { kText, kInteger, kReal, kNull } type = kText;
+  std::string text;  // the value as written (texts unquoted)
+};
+
 struct Statement {
   std::string source;  // the statement as written (trimmed), for messages
   bool is_call = false;
   std::string sql;     // SQLite text when !is_call
   ProcedureCall call;  // when is_call
+  // Plain inserts also come as a text with a ? for each literal, and the
+  // literals, so that one prepared statement serves a whole batch of them.
+  std::string param_sql;
+  std::vector<Param> params;
 };
 
 struct Translation {
