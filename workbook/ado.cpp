@@ -184,7 +184,7 @@ int CMyADOConn::OpenImpl(const std::string& connection_string, std::string* byte
                       " is not an Excel 97-2003 (.xls) workbook, which Excel 8.0 reads");
     wb = bytes ? workbook::OpenWorkbookMemory(std::move(*bytes), options_.limits)
                : workbook::OpenWorkbookFile(path, options_.limits);
-    db_ = std::make_unique<workbook::SheetDatabase>(std::move(wb), header);
+    db_ = std::make_shared<workbook::SheetDatabase>(std::move(wb), header);
   } catch (const std::exception& e) {
     return fail(workbook::kErrUnspecified, provider, std::string("external table is not in the expected format: ") + e.what());
   }
@@ -206,6 +206,11 @@ std::string CMyADORS::Fail(std::uint32_t code, const std::string& source, const 
   return description;
 }
 
+bool CMyADORS::ConnectionAlive() {
+  if (rows_ && (!conn_ || conn_->db_ != db_)) Close();
+  return rows_ != nullptr;
+}
+
 bool CMyADORS::Advance() {
   eof_ = !rows_->Fetch(values_);
   return !eof_;
@@ -221,6 +226,7 @@ int CMyADORS::Open(const std::string& sql) {
   if (!conn_ || !conn_->db_) return fail(kErrClosed, "ADODB.Recordset", "the connection is not open");
   try {
     rows_ = conn_->db_->Execute(sql);
+    db_ = conn_->db_;
     Advance();
   } catch (const QueryError& e) {
     rows_.reset();
@@ -246,6 +252,7 @@ int CMyADORS::OpenSchema(const std::string& table_type) {
   rows_ = std::make_unique<workbook::FixedRows>(
       std::vector<std::string>{"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE", "DESCRIPTION"},
       std::move(rows));
+  db_ = conn_->db_;
   Advance();
   return 1;
 }
@@ -255,7 +262,7 @@ std::string CMyADORS::GetFieldValue(int index) {
     m_strErrorText = "CMyADORS::GetFieldValue,Error(" + Fail(code, "ADODB.Fields", description) + ")";
     return std::string();
   };
-  if (!rows_) return fail(kErrClosed, "the recordset is not open");
+  if (!ConnectionAlive()) return fail(kErrClosed, "the recordset is not open");
   if (index < 0 || static_cast<std::size_t>(index) >= rows_->fields().size())
     return fail(kErrNoItem, "no field number " + std::to_string(index) + " in the recordset");
   if (eof_) return fail(kErrNoRecord, "no current record (BOF or EOF)");
@@ -263,7 +270,7 @@ std::string CMyADORS::GetFieldValue(int index) {
 }
 
 std::string CMyADORS::GetFieldValue(const std::string& name) {
-  if (rows_) {
+  if (ConnectionAlive()) {
     const auto& f = rows_->fields();
     std::string key = Lower(name);
     for (std::size_t i = 0; i < f.size(); ++i)
@@ -294,7 +301,7 @@ int CMyADORS::MoveFirst() {
     m_strErrorText = "CMyADORS::MoveFirst Error(" + Fail(code, source, description) + ")";
     return 0;
   };
-  if (!rows_) return fail(kErrClosed, "ADODB.Recordset", "the recordset is not open");
+  if (!ConnectionAlive()) return fail(kErrClosed, "ADODB.Recordset", "the recordset is not open");
   try {
     rows_->Rewind();
     Advance();
@@ -310,7 +317,7 @@ int CMyADORS::MoveNext() {
     m_strErrorText = "CMyADORS::MoveNext Error(" + Fail(code, source, description) + ")";
     return 0;
   };
-  if (!rows_) return fail(kErrClosed, "ADODB.Recordset", "the recordset is not open");
+  if (!ConnectionAlive()) return fail(kErrClosed, "ADODB.Recordset", "the recordset is not open");
   if (eof_) return fail(kErrNoRecord, "ADODB.Recordset", "no current record (BOF or EOF)");
   try {
     Advance();
@@ -323,6 +330,7 @@ int CMyADORS::MoveNext() {
 
 void CMyADORS::Close() {
   rows_.reset();
+  db_.reset();
   values_.clear();
   eof_ = true;
 }

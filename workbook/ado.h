@@ -70,7 +70,7 @@ class CMyADOConn {
 
   WorkbookConnectionOptions options_;
   std::string provider_;
-  std::unique_ptr<workbook::SheetDatabase> db_;
+  std::shared_ptr<workbook::SheetDatabase> db_;
   std::vector<WorkbookProviderError> errors_;
   std::string m_strErrorDescription, m_strErrorCode, m_strErrorText;
 };
@@ -114,7 +114,12 @@ class CMyADORS {
   std::string Fail(std::uint32_t code, const std::string& source, const std::string& description);
   bool Advance();  // fetches the next record; may throw
 
+  // False (and the recordset closed) when its connection was closed or
+  // reopened since the recordset was opened.
+  bool ConnectionAlive();
+
   CMyADOConn* conn_;
+  std::shared_ptr<workbook::SheetDatabase> db_;  // the connection's workbook when opened
   std::unique_ptr<workbook::ResultRows> rows_;
   std::vector<std::string> values_;
   bool eof_ = true;

@@ -308,3 +308,23 @@ TEST(Ado, MemoryOpen) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Ado, RecordsetAfterItsConnectionClosed) {
+  // The dialog's teardown closes the connection before the recordset.
+  CMyADOConn conn(Quiet());
+  ASSERT_EQ(conn.Open(ImportConnection(kData + "/targets.xlsx")), 1);
+  CMyADORS rs(&conn);
+  ASSERT_EQ(rs.Open("select * from [Targets$]"), 1);
+  ASSERT_EQ(rs.MoveNext(), 1);
+  conn.Close();
+  EXPECT_EQ(rs.MoveNext(), 0);
+  EXPECT_TRUE(rs.IsEOF());
+  EXPECT_EQ(rs.GetFieldValue(0), "");
+  rs.Close();
+  EXPECT_EQ(rs.Open("select * from [Targets$]"), 0);
+  EXPECT_NE(rs.GetErrorText().find("not open"), std::string::npos);
+}
+
+}  // namespace

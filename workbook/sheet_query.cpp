@@ -194,9 +194,9 @@ class SheetRows : public ResultRows {
     std::uint32_t column;
     std::string text;
   };
-  SheetRows(SheetDatabase& db, std::size_t sheet, std::vector<std::string> fields, std::vector<Source> sources,
+  SheetRows(std::shared_ptr<SheetDatabase> db, std::size_t sheet, std::vector<std::string> fields, std::vector<Source> sources,
             std::optional<std::uint64_t> top)
-      : db_(db), sheet_(sheet), shape_(db.SheetShape(sheet)), sources_(std::move(sources)), top_(top) {
+      : db_(std::move(db)), sheet_(sheet), shape_(db_->SheetShape(sheet)), sources_(std::move(sources)), top_(top) {
     fields_ = std::move(fields);
     Rewind();
   }
@@ -206,12 +206,12 @@ class SheetRows : public ResultRows {
     have_pending_ = false;
     done_ = false;
     produced_ = 0;
-    next_row_ = shape_.first_row + (db_.header() ? 1 : 0);
+    next_row_ = shape_.first_row + (db_->header() ? 1 : 0);
   }
 
   bool Fetch(std::vector<std::string>& values) override {
     if (shape_.empty || (top_ && produced_ >= *top_) || next_row_ > shape_.last_row) return false;
-    if (!cursor_) cursor_ = db_.workbook().OpenSheet(sheet_, true);
+    if (!cursor_) cursor_ = db_->workbook().OpenSheet(sheet_, true);
     std::uint32_t r = next_row_++;
     while (!done_ && (!have_pending_ || pending_.index < r)) {
       have_pending_ = cursor_->Next(pending_);
@@ -232,7 +232,7 @@ class SheetRows : public ResultRows {
   }
 
  private:
-  SheetDatabase& db_;
+  std::shared_ptr<SheetDatabase> db_;
   std::size_t sheet_;
   const SheetDatabase::Shape& shape_;
   std::vector<Source> sources_;
@@ -384,7 +384,7 @@ std::unique_ptr<ResultRows> SheetDatabase::Execute(const std::string& sql) {
       sources.push_back({false, *col, {}});
     }
   }
-  return std::make_unique<SheetRows>(*this, sheet, std::move(fields), std::move(sources), q.top);
+  return std::make_unique<SheetRows>(shared_from_this(), sheet, std::move(fields), std::move(sources), q.top);
 }
 
 }  // namespace workbook

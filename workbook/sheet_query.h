@@ -92,7 +92,9 @@ class FixedRows : public ResultRows {
 };
 
 // A workbook opened for queries.
-class SheetDatabase {
+// Held through std::shared_ptr: the rows of a statement keep the workbook
+// open, so a recordset outliving its connection's Close stays safe.
+class SheetDatabase : public std::enable_shared_from_this<SheetDatabase> {
  public:
   SheetDatabase(std::unique_ptr<Workbook> workbook, bool header);
 

@@ -31,10 +31,7 @@ inline void WriteZip(const std::string& path, const Parts& parts) {
   }
 }
 
-inline const char* kContentTypes =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-    "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-    "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>";
+inline const std::string kSheetMime = "application/vnd.openxmlformats-officedocument.spreadsheetml.";
 inline const char* kRootRels =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
     "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
@@ -47,7 +44,13 @@ inline const char* kRootRels =
 inline Parts MinimalXlsx(const std::vector<std::pair<std::string, std::string>>& sheets,
                          const std::string& shared_si = "", const std::string& styles = "",
                          const std::string& workbook_pr = "") {
-  Parts parts{{"[Content_Types].xml", kContentTypes}, {"_rels/.rels", kRootRels}};
+  Parts parts{{"_rels/.rels", kRootRels}};
+  std::string types =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+      "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+      "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+      "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" + kSheetMime + "sheet.main+xml\"/>";
   std::string wb =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook "
       "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
@@ -61,6 +64,7 @@ inline Parts MinimalXlsx(const std::vector<std::pair<std::string, std::string>>&
     std::string n = std::to_string(i + 1);
     wb += "<sheet name=\"" + sheets[i].first + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
     rels += "<Relationship Id=\"rId" + n + "\" Type=\"" + rel + "worksheet\" Target=\"worksheets/sheet" + n + ".xml\"/>";
+    types += "<Override PartName=\"/xl/worksheets/sheet" + n + ".xml\" ContentType=\"" + kSheetMime + "worksheet+xml\"/>";
     parts.push_back({"xl/worksheets/sheet" + n + ".xml",
                      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet "
                      "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>" +
@@ -68,6 +72,7 @@ inline Parts MinimalXlsx(const std::vector<std::pair<std::string, std::string>>&
   }
   wb += "</sheets></workbook>";
   if (!shared_si.empty()) {
+    types += "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"" + kSheetMime + "sharedStrings+xml\"/>";
     rels += "<Relationship Id=\"rIdS\" Type=\"" + rel + "sharedStrings\" Target=\"sharedStrings.xml\"/>";
     parts.push_back({"xl/sharedStrings.xml",
                      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><sst "
@@ -75,6 +80,7 @@ inline Parts MinimalXlsx(const std::vector<std::pair<std::string, std::string>>&
                          shared_si + "</sst>"});
   }
   if (!styles.empty()) {
+    types += "<Override PartName=\"/xl/styles.xml\" ContentType=\"" + kSheetMime + "styles+xml\"/>";
     rels += "<Relationship Id=\"rIdT\" Type=\"" + rel + "styles\" Target=\"styles.xml\"/>";
     parts.push_back({"xl/styles.xml",
                      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><styleSheet "
@@ -82,6 +88,8 @@ inline Parts MinimalXlsx(const std::vector<std::pair<std::string, std::string>>&
                          styles + "</styleSheet>"});
   }
   rels += "</Relationships>";
+  types += "</Types>";
+  parts.insert(parts.begin(), {"[Content_Types].xml", types});
   parts.push_back({"xl/workbook.xml", wb});
   parts.push_back({"xl/_rels/workbook.xml.rels", rels});
   return parts;
