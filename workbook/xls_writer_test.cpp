@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
 #include "workbook/xls_reader.h"
 
 namespace workbook {
@@ -75,6 +81,47 @@ TEST(XlsWriter, RefusesWhatTheFormatCannotHold) {
   EXPECT_THROW(w.AppendRow({std::string(32768, 'a')}), std::invalid_argument);
   for (std::size_t i = 0; i < XlsWriter::kMaxRows; ++i) w.AppendRow({});
   EXPECT_THROW(w.AppendRow({}), std::invalid_argument);
+}
+
+// LibreOffice as an independent reader: a workbook big enough to need DIFAT
+// sectors (over 7 MB), texts crossing CONTINUE records, Korean and emoji.
+// Skipped where LibreOffice is not installed.
+TEST(XlsWriter, LibreOfficeReadsTheOutput) {
+  if (access("/usr/bin/soffice", X_OK) != 0) GTEST_SKIP() << "LibreOffice is not installed";
+  XlsWriter w;
+  const std::string pad(60, 'p');
+  for (int s = 1; s <= 2; ++s) {
+    w.AddSheet("P" + std::to_string(s));
+    w.AppendRow({std::string("전화번호"), std::string("고객정보1"), std::string("n")});
+    for (int i = 0; i < 60000; ++i)
+      w.AppendRow({std::string("010") + std::to_string(10000000 + i), "고객 " + std::to_string(i) + " it's 😀 " + pad,
+                   i * 0.5});
+  }
+  w.AddSheet("Long");
+  w.AppendRow({std::string(9000, 'x') + "끝"});
+  const std::string dir = ::testing::TempDir() + "xls_lo";
+  const std::string file = dir + ".xls";
+  std::string bytes = w.Finish();
+  ASSERT_GT(bytes.size(), 109u * 128 * 512);  // more FAT sectors than the header lists
+  std::ofstream(file, std::ios::binary) << bytes;
+  // Filter options: comma, double quote, UTF-8, ..., every sheet to its own file.
+  std::string cmd = "soffice -env:UserInstallation=file://" + dir + "_profile --headless --convert-to "
+                    "'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1' --outdir " +
+                    dir + " " + file + " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  auto read = [&](const std::string& sheet) {
+    std::ifstream in(dir + "/xls_lo-" + sheet + ".csv", std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  };
+  auto p2 = read("P2");
+  ASSERT_EQ(p2.size(), 60001u);
+  EXPECT_EQ(p2[0], "전화번호,고객정보1,n");
+  EXPECT_EQ(p2[60000], "01010059999,고객 59999 it's 😀 " + pad + ",29999.5");
+  auto lng = read("Long");
+  ASSERT_EQ(lng.size(), 1u);
+  EXPECT_EQ(lng[0], std::string(9000, 'x') + "끝");
 }
 
 }  // namespace
