@@ -328,3 +328,35 @@ TEST(Ado, RecordsetAfterItsConnectionClosed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Ado, SurveySettingsWorkbookWithHeaderRows) {
+  // The settings workbook of the survey analysis: Korean sheet and column names, HDR=Yes.
+  workbook::XlsWriter w;
+  w.AddSheet("설문조사");
+  w.AppendRow({std::string("표본수"), std::string("유효답변수")});
+  w.AppendRow({1000.0, 5.0});
+  w.AddSheet("Q1");
+  w.AppendRow({std::string("항목"), std::string("답변1"), std::string("답변2")});
+  w.AppendRow({std::string("연령"), std::string("20대"), std::string("30대")});
+  w.AppendRow({std::string("성별"), std::string("남"), std::string("여")});
+  std::string path = ::testing::TempDir() + "ado_survey.xls";
+  w.SaveAs(path);
+  CMyADOConn conn(Quiet());
+  ASSERT_EQ(conn.Open(ImportConnection(path, true)), 1) << conn.GetErrorText();
+  CMyADORS schema(&conn);
+  ASSERT_EQ(schema.OpenSchema("TABLE"), 1);
+  std::string names;
+  for (; !schema.IsEOF(); schema.MoveNext()) names += schema.GetFieldValue("TABLE_NAME") + ",";
+  EXPECT_EQ(names, "설문조사$,Q1$,");
+  CMyADORS rs(&conn);
+  ASSERT_EQ(rs.Open("select * from [설문조사$] "), 1) << rs.GetErrorText();
+  EXPECT_EQ(rs.GetFieldValue("표본수"), "1000");
+  EXPECT_EQ(rs.GetFieldValue("유효답변수"), "5");
+  rs.Close();
+  ASSERT_EQ(rs.Open("select * from [Q1$] "), 1);
+  EXPECT_EQ(Records(rs), "연령|20대|30대\n성별|남|여\n");
+}
+
+}  // namespace
