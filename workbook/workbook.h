@@ -20,6 +20,11 @@ struct Limits {
   std::uint64_t max_cells_per_sheet = 50'000'000;
   // Bytes of one cell text after decoding (Excel holds 32767 UTF-16 units).
   std::size_t max_string_bytes = 1u << 20;
+  // Text bytes of one row (one long shared string repeated in every cell of
+  // a row would otherwise multiply).
+  std::size_t max_row_bytes = 64u << 20;
+  // Text bytes of one .xls sheet, which is read whole.
+  std::uint64_t max_sheet_bytes = 1ull << 30;
   // Total bytes of the shared string table after decoding.
   std::size_t max_shared_string_bytes = 512u << 20;
   // Inflated bytes of one part of an .xlsx archive (zip bomb guard).

@@ -292,10 +292,14 @@ class XlsWorkbook : public Workbook {
     Record r;
     if (!recs.Next(r) || r.type != kBof) throw WorkbookError("xls: sheet '" + sheet.name + "' has no BOF record");
     std::vector<CellRec> cells;
+    std::uint64_t bytes = 0;
     auto add = [&](std::uint32_t row, std::uint32_t col, std::string text) {
       if (text.empty()) return;
       if (cells.size() >= limits_.max_cells_per_sheet)
         throw WorkbookError("xls: sheet '" + sheet.name + "' has more cells than the limit max_cells_per_sheet");
+      bytes += text.size();
+      if (bytes > limits_.max_sheet_bytes)
+        throw WorkbookError("xls: sheet '" + sheet.name + "' holds more text than the limit max_sheet_bytes");
       cells.push_back({row, col, std::move(text)});
     };
     int depth = 0;  // embedded substreams (charts in a sheet)

@@ -102,6 +102,17 @@ TEST(XlsReader, RecordsFormulasAndContinuedStrings) {
             "4:0=010|1=TRUE|2=#DIV/0!|3=10123456781\n");
 }
 
+TEST(XlsReader, SheetTextLimit) {
+  // One long shared string referenced by many cells.
+  std::string sst = Rec(0x00FC, U32(1) + U32(1) + Narrow(std::string(1000, 'x')));
+  std::string cells;
+  for (unsigned r = 0; r < 100; ++r) cells += Rec(0x00FD, Cell(r, 0, 15) + U32(0));
+  Limits limits;
+  limits.max_sheet_bytes = 50000;
+  auto wb = OpenXlsMemory(WriteCfb({{"Workbook", Stream(sst, cells)}}), limits);
+  EXPECT_THROW(wb->OpenSheet(0), WorkbookError);
+}
+
 TEST(XlsReader, BadWorkbooksGiveErrors) {
   std::string good_stream = Stream(Rec(0x00FC, U32(0) + U32(0)), Rec(0x00FD, Cell(0, 0, 15) + U32(0)));
   struct Case {

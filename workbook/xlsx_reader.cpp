@@ -55,6 +55,9 @@ class XmlHandler {
     if (error_.empty()) error_ = std::move(message);
     XML_StopParser(parser_, XML_FALSE);
   }
+  // Pauses the parser after the current event (the rows parsed so far are
+  // enough for now); XmlStream::Resume goes on.
+  void Suspend() { XML_StopParser(parser_, XML_TRUE); }
   const std::string& error() const { return error_; }
   void set_parser(XML_Parser p) { parser_ = p; }
 
@@ -90,17 +93,24 @@ class XmlStream {
   XmlStream(const XmlStream&) = delete;
   XmlStream& operator=(const XmlStream&) = delete;
 
-  void Feed(const char* data, std::size_t n, bool final) {
-    if (XML_Parse(parser_, data, static_cast<int>(n), final ? XML_TRUE : XML_FALSE) != XML_STATUS_OK) {
-      if (!handler_.error().empty())
-        throw WorkbookError(part_ + ": " + handler_.error());
-      throw WorkbookError(part_ + ": malformed XML at line " +
-                          std::to_string(XML_GetCurrentLineNumber(parser_)) + ": " +
-                          XML_ErrorString(XML_GetErrorCode(parser_)));
-    }
+  // Parses a buffer (which must stay unchanged while the parse is
+  // suspended); returns true when the handler suspended the parse.
+  bool Feed(const char* data, std::size_t n, bool final) {
+    return Check(XML_Parse(parser_, data, static_cast<int>(n), final ? XML_TRUE : XML_FALSE));
   }
+  bool Resume() { return Check(XML_ResumeParser(parser_)); }
 
  private:
+  bool Check(XML_Status status) {
+    if (status == XML_STATUS_SUSPENDED) return true;
+    if (status != XML_STATUS_OK) {
+      if (!handler_.error().empty()) throw WorkbookError(part_ + ": " + handler_.error());
+      throw WorkbookError(part_ + ": malformed XML at line " + std::to_string(XML_GetCurrentLineNumber(parser_)) +
+                          ": " + XML_ErrorString(XML_GetErrorCode(parser_)));
+    }
+    return false;
+  }
+
   XmlHandler& handler_;
   std::string part_;
   XML_Parser parser_;
@@ -356,6 +366,9 @@ struct XlsxShared {
 
 class SheetHandler : public XmlHandler {
  public:
+  static constexpr std::size_t kQueueBytes = 4u << 20;
+  std::size_t queued_bytes = 0;  // text bytes of the rows waiting in the queue
+
   SheetHandler(const XlsxShared& shared, std::deque<Row>& out, bool texts)
       : shared_(shared), out_(out), texts_(texts) {}
 
@@ -388,6 +401,7 @@ class SheetHandler : public XmlHandler {
       last_row_ = r;
       row_.index = r;
       row_.cells.clear();
+      row_bytes_ = 0;
       next_col_ = 0;
       in_row_ = true;
     } else if (local == "c" && in_row_) {
@@ -447,7 +461,11 @@ class SheetHandler : public XmlHandler {
         }
         row_.cells = std::move(unique);
       }
+      queued_bytes += row_bytes_;
       out_.push_back(std::move(row_));
+      // Enough rows for the reader to go on with: one buffer of XML can name
+      // the same long shared string in cell after cell.
+      if (queued_bytes > kQueueBytes) Suspend();
       row_ = Row();
     } else if (local == "sheetData") {
       in_data_ = false;
@@ -477,6 +495,9 @@ class SheetHandler : public XmlHandler {
     if (text.empty()) return;
     if (++cells_ > shared_.limits.max_cells_per_sheet)
       return Fail("more cells than the limit max_cells_per_sheet");
+    row_bytes_ += text.size();
+    if (row_bytes_ > shared_.limits.max_row_bytes)
+      return Fail("row " + std::to_string(row_.index + 1) + " holds more text than the limit max_row_bytes");
     row_.cells.push_back(Cell{col_, std::move(text)});
   }
 
@@ -517,6 +538,7 @@ class SheetHandler : public XmlHandler {
   std::string type_, value_;
   std::uint32_t style_ = 0, col_ = 0, next_col_ = 0, last_row_ = 0;
   std::uint64_t cells_ = 0;
+  std::size_t row_bytes_ = 0;
   bool in_data_ = false, in_row_ = false, in_cell_ = false, in_v_ = false, in_is_ = false;
   bool inline_ = false, have_row_ = false;
 };
@@ -531,13 +553,19 @@ class XlsxSheetCursor : public RowCursor {
 
   bool Next(Row& row) override {
     while (queue_.empty() && !done_) {
-      std::size_t n = part_.Read(buf_.data(), buf_.size());
-      done_ = n == 0;
-      xml_.Feed(buf_.data(), n, done_);
+      if (suspended_) {
+        suspended_ = xml_.Resume();
+      } else {
+        std::size_t n = part_.Read(buf_.data(), buf_.size());
+        last_ = n == 0;
+        suspended_ = xml_.Feed(buf_.data(), n, last_);
+      }
+      if (!suspended_ && last_) done_ = true;
     }
     if (queue_.empty()) return false;
     row = std::move(queue_.front());
     queue_.pop_front();
+    for (const Cell& c : row.cells) handler_.queued_bytes -= std::min(handler_.queued_bytes, c.text.size());
     return true;
   }
 
@@ -547,7 +575,7 @@ class XlsxSheetCursor : public RowCursor {
   SheetHandler handler_;
   XmlStream xml_;
   std::vector<char> buf_;
-  bool done_ = false;
+  bool done_ = false, last_ = false, suspended_ = false;
 };
 
 class XlsxWorkbook : public Workbook {

@@ -100,6 +100,27 @@ TEST(XlsxReader, SheetOrderNamesAndChartSheetsSkipped) {
   EXPECT_EQ(Dump(*wb, 1), "");
 }
 
+TEST(XlsxReader, LongSharedStringRepeatedInManyRows) {
+  // 200 rows of 100 KB each from a few hundred bytes of XML: the reader
+  // pauses the parse while rows wait, and every row still comes through.
+  std::string big(100000, 'y');
+  std::string rows;
+  for (int i = 1; i <= 200; ++i) rows += "<row r=\"" + std::to_string(i) + "\"><c t=\"s\"><v>0</v></c><c><v>" +
+                                         std::to_string(i) + "</v></c></row>";
+  auto wb = Build("amplified", MinimalXlsx({{"S", rows}}, "<si><t>" + big + "</t></si>"));
+  auto cursor = wb->OpenSheet(0);
+  Row row;
+  int n = 0;
+  while (cursor->Next(row)) {
+    ++n;
+    ASSERT_EQ(row.index, static_cast<std::uint32_t>(n - 1));
+    ASSERT_EQ(row.cells.size(), 2u);
+    ASSERT_EQ(row.cells[0].text, big);
+    ASSERT_EQ(row.cells[1].text, std::to_string(n));
+  }
+  EXPECT_EQ(n, 200);
+}
+
 TEST(XlsxReader, MemoryOpenMatchesFileOpen) {
   std::string path = TempPath("memory.xlsx");
   WriteZip(path, MinimalXlsx({{"A", "<row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><t>x</t></is></c></row>"}}));
@@ -186,6 +207,13 @@ TEST(XlsxReader, HostileArchivesGiveErrors) {
     limits = Limits();
     limits.max_string_bytes = 4;
     EXPECT_THROW(Build("strings", MinimalXlsx({{"S", ""}}, "<si><t>too long</t></si>"), limits), WorkbookError);
+    // One shared string repeated across a row.
+    limits = Limits();
+    limits.max_row_bytes = 1000;
+    std::string row = "<row>";
+    for (int i = 0; i < 20; ++i) row += "<c t=\"s\"><v>0</v></c>";
+    auto wide = Build("rowbytes", MinimalXlsx({{"S", row + "</row>"}}, "<si><t>" + std::string(100, 'x') + "</t></si>"), limits);
+    EXPECT_THROW(Dump(*wide, 0), WorkbookError);
   }
 }
 
