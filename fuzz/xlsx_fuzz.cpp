@@ -1,6 +1,7 @@
-// Feeds arbitrary bytes to the .xlsx reader as an archive in memory, then
-// through the workbook connection with the queries the screens run: any
-// input must end in rows or in an error, never a crash or a hang.
+// Feeds arbitrary bytes to the sheet SQL parser, to the .xlsx reader as an
+// archive in memory, and through the workbook connection with the queries
+// the screens run: any input must end in rows or in an error, never a crash
+// or a hang.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -24,6 +25,11 @@ workbook::Limits SmallLimits() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string bytes(reinterpret_cast<const char*>(data), size);
+  // The same bytes as a statement for the sheet SQL parser.
+  try {
+    (void)workbook::ParseSheetQuery(bytes);
+  } catch (const workbook::QueryError&) {
+  }
   try {
     auto wb = workbook::OpenXlsxMemory(bytes, SmallLimits());
     for (std::size_t i = 0; i < wb->SheetNames().size(); ++i) {
