@@ -184,7 +184,7 @@ int CMyADOConn::OpenImpl(const std::string& connection_string, std::string* byte
                       " is not an Excel 97-2003 (.xls) workbook, which Excel 8.0 reads");
     wb = bytes ? workbook::OpenWorkbookMemory(std::move(*bytes), options_.limits)
                : workbook::OpenWorkbookFile(path, options_.limits);
-    db_ = std::make_shared<workbook::SheetDatabase>(std::move(wb), header);
+    db_ = workbook::SheetDatabase::Create(std::move(wb), header);
   } catch (const std::exception& e) {
     return fail(workbook::kErrUnspecified, provider, std::string("external table is not in the expected format: ") + e.what());
   }

@@ -267,7 +267,7 @@ bool FixedRows::Fetch(std::vector<std::string>& values) {
   return true;
 }
 
-SheetDatabase::SheetDatabase(std::unique_ptr<Workbook> workbook, bool header)
+SheetDatabase::SheetDatabase(Key, std::unique_ptr<Workbook> workbook, bool header)
     : workbook_(std::move(workbook)), header_(header) {}
 
 std::vector<std::string> SheetDatabase::TableNames() const {

@@ -27,7 +27,9 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "workbook/workbook.h"
@@ -95,8 +97,14 @@ class FixedRows : public ResultRows {
 // Held through std::shared_ptr: the rows of a statement keep the workbook
 // open, so a recordset outliving its connection's Close stays safe.
 class SheetDatabase : public std::enable_shared_from_this<SheetDatabase> {
+  struct Key {};
+
  public:
-  SheetDatabase(std::unique_ptr<Workbook> workbook, bool header);
+  static std::shared_ptr<SheetDatabase> Create(std::unique_ptr<Workbook> workbook, bool header) {
+    return std::make_shared<SheetDatabase>(Key{}, std::move(workbook), header);
+  }
+  // Through Create only (the key is private).
+  SheetDatabase(Key, std::unique_ptr<Workbook> workbook, bool header);
 
   // Table names as the providers list them: "Sheet1$", or 'My Sheet$' in
   // apostrophes when the name holds characters other than letters, digits
