@@ -4,6 +4,8 @@
 
 #include "workbook/xls_writer.h"
 #include "workbook/xls_reader.h"
+#include "workbook/xlsx_reader.h"
+#include "workbook/test_zip.h"
 
 namespace workbook {
 namespace {
@@ -76,6 +78,28 @@ TEST(SheetQuery, DuplicateAndEmptyHeadersFallBackToPositions) {
   EXPECT_FALSE(rows->Fetch(values));
   rows->Rewind();
   EXPECT_TRUE(rows->Fetch(values));
+}
+
+TEST(SheetQuery, StyledEmptyCellsAreNotPartOfTheTable) {
+  // Writers leave formatted but empty cells and rows after the data; they
+  // neither add rows to count(*) nor columns to "select *".
+  std::string data =
+      "<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><v>2</v></c><c r=\"F1\" s=\"1\"/></row>"
+      "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t></t></is></c></row>"
+      "<row r=\"3\"><c r=\"B3\"><v>3</v></c></row>"
+      "<row r=\"4\" s=\"1\" customFormat=\"1\"><c r=\"A4\" s=\"1\"/></row><row r=\"1000\"/>";
+  std::string path = ::testing::TempDir() + "sheet_query_styled.xlsx";
+  testing::WriteZip(path, testing::MinimalXlsx({{"S", data}}));
+  auto db = SheetDatabase::Create(OpenXlsxFile(path), false);
+  auto count = db->Execute("select count(*) from [S$]");
+  std::vector<std::string> v;
+  ASSERT_TRUE(count->Fetch(v));
+  EXPECT_EQ(v, std::vector<std::string>{"3"});
+  auto all = db->Execute("select * from [S$]");
+  EXPECT_EQ(all->fields(), (std::vector<std::string>{"F1", "F2"}));
+  std::string got;
+  while (all->Fetch(v)) got += v[0] + "|" + v[1] + "\n";
+  EXPECT_EQ(got, "1|2\n|\n|3\n");
 }
 
 }  // namespace
