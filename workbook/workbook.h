@@ -29,6 +29,9 @@ struct Limits {
   std::size_t max_shared_string_bytes = 512u << 20;
   // Inflated bytes of one part of an .xlsx archive (zip bomb guard).
   std::uint64_t max_inflated_bytes = 2ull << 30;
+  // Bytes of XML between two '>' in an .xlsx part: the XML parser holds a
+  // whole tag in memory, so one endless attribute is refused here.
+  std::size_t max_xml_token_bytes = 16u << 20;
   // Bytes of a compound file (.xls) read into memory.
   std::uint64_t max_file_bytes = 512ull << 20;
   // Sectors in one compound-file chain (a loop or an endless chain stops here

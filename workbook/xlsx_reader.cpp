@@ -119,8 +119,8 @@ class XmlStream {
 // One part of the archive opened for reading, with the inflated-size guard.
 class ZipPart {
  public:
-  ZipPart(zip_t* zip, zip_int64_t index, std::string name, std::uint64_t limit)
-      : name_(std::move(name)), limit_(limit) {
+  ZipPart(zip_t* zip, zip_int64_t index, std::string name, const Limits& limits)
+      : name_(std::move(name)), limit_(limits.max_inflated_bytes), max_token_(limits.max_xml_token_bytes) {
     zip_stat_t st;
     zip_stat_init(&st);
     if (zip_stat_index(zip, static_cast<zip_uint64_t>(index), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE) &&
@@ -142,6 +142,12 @@ class ZipPart {
     if (total_ > limit_)
       throw WorkbookError(name_ + ": inflates beyond the limit max_inflated_bytes (" +
                           std::to_string(limit_) + " bytes)");
+    const void* last = memrchr(buf, '>', static_cast<std::size_t>(got));
+    run_ = last ? static_cast<std::size_t>(buf + got - static_cast<const char*>(last) - 1)
+                : run_ + static_cast<std::size_t>(got);
+    if (run_ > max_token_)
+      throw WorkbookError(name_ + ": an XML tag or text runs longer than the limit max_xml_token_bytes (" +
+                          std::to_string(max_token_) + " bytes)");
     return static_cast<std::size_t>(got);
   }
   const std::string& name() const { return name_; }
@@ -149,14 +155,16 @@ class ZipPart {
  private:
   std::string name_;
   std::uint64_t limit_;
+  std::size_t max_token_;
+  std::size_t run_ = 0;  // bytes since the last '>'
   std::uint64_t total_ = 0;
   zip_file_t* file_ = nullptr;
 };
 
 // Parses a whole part through a handler.
-void ParsePart(zip_t* zip, zip_int64_t index, const std::string& name, std::uint64_t limit,
+void ParsePart(zip_t* zip, zip_int64_t index, const std::string& name, const Limits& limits,
                XmlHandler& handler) {
-  ZipPart part(zip, index, name, limit);
+  ZipPart part(zip, index, name, limits);
   XmlStream xml(handler, name);
   std::vector<char> buf(kChunk);
   for (;;) {
@@ -546,7 +554,7 @@ class SheetHandler : public XmlHandler {
 class XlsxSheetCursor : public RowCursor {
  public:
   XlsxSheetCursor(zip_t* zip, zip_int64_t index, const std::string& name, const XlsxShared& shared, bool texts)
-      : part_(zip, index, name, shared.limits.max_inflated_bytes),
+      : part_(zip, index, name, shared.limits),
         handler_(shared, queue_, texts),
         xml_(handler_, name),
         buf_(kChunk) {}
@@ -635,7 +643,7 @@ class XlsxWorkbook : public Workbook {
   void Parse(const std::string& name, XmlHandler& h) {
     zip_int64_t i = Locate(name);
     if (i < 0) throw WorkbookError("part " + name + " is missing");
-    ParsePart(zip_, i, name, shared_.limits.max_inflated_bytes, h);
+    ParsePart(zip_, i, name, shared_.limits, h);
   }
 
   void Load() {

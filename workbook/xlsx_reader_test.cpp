@@ -198,6 +198,18 @@ TEST(XlsxReader, HostileArchivesGiveErrors) {
       EXPECT_NE(std::string(e.what()).find("max_inflated_bytes"), std::string::npos) << e.what();
     }
   }
+  // One endless attribute.
+  {
+    Limits limits;
+    limits.max_xml_token_bytes = 100000;
+    auto wb = Build("token", MinimalXlsx({{"S", "<row r=\"1\" x=\"" + std::string(300000, 'a') + "\"/>"}}), limits);
+    try {
+      Dump(*wb, 0);
+      ADD_FAILURE() << "no error";
+    } catch (const WorkbookError& e) {
+      EXPECT_NE(std::string(e.what()).find("max_xml_token_bytes"), std::string::npos) << e.what();
+    }
+  }
   // Cell and string limits.
   {
     Limits limits;
