@@ -32,6 +32,8 @@ struct Limits {
   // Bytes of XML between two '>' in an .xlsx part: the XML parser holds a
   // whole tag in memory, so one endless attribute is refused here.
   std::size_t max_xml_token_bytes = 16u << 20;
+  // Nesting depth of XML elements (workbook parts nest a dozen deep).
+  std::size_t max_xml_depth = 256;
   // Bytes of a compound file (.xls) read into memory.
   std::uint64_t max_file_bytes = 512ull << 20;
   // Sectors in one compound-file chain (a loop or an endless chain stops here

@@ -60,16 +60,31 @@ class XmlHandler {
   void Suspend() { XML_StopParser(parser_, XML_TRUE); }
   const std::string& error() const { return error_; }
   void set_parser(XML_Parser p) { parser_ = p; }
+  void set_max_depth(std::size_t d) { max_depth_ = d; }
+  // Depth bookkeeping around every element (the parser keeps a stack of
+  // open elements, so endless nesting is refused).
+  bool Enter() {
+    if (++depth_ <= max_depth_) return true;
+    Fail("elements nest deeper than the limit max_xml_depth");
+    return false;
+  }
+  void Leave() { --depth_; }
 
  private:
   XML_Parser parser_ = nullptr;
+  std::size_t depth_ = 0, max_depth_ = 256;
   std::string error_;
 };
 
 void XMLCALL StartCb(void* ud, const char* name, const char** attrs) {
-  static_cast<XmlHandler*>(ud)->OnStart(LocalName(name), attrs);
+  auto* h = static_cast<XmlHandler*>(ud);
+  if (h->Enter()) h->OnStart(LocalName(name), attrs);
 }
-void XMLCALL EndCb(void* ud, const char* name) { static_cast<XmlHandler*>(ud)->OnEnd(LocalName(name)); }
+void XMLCALL EndCb(void* ud, const char* name) {
+  auto* h = static_cast<XmlHandler*>(ud);
+  h->Leave();
+  h->OnEnd(LocalName(name));
+}
 void XMLCALL TextCb(void* ud, const char* s, int len) { static_cast<XmlHandler*>(ud)->OnText(s, len); }
 void XMLCALL EntityDeclCb(void* ud, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
                           const XML_Char*, const XML_Char*, const XML_Char*) {
@@ -80,7 +95,8 @@ void XMLCALL EntityDeclCb(void* ud, const XML_Char*, int, const XML_Char*, int, 
 
 class XmlStream {
  public:
-  XmlStream(XmlHandler& handler, std::string part) : handler_(handler), part_(std::move(part)) {
+  XmlStream(XmlHandler& handler, std::string part, const Limits& limits) : handler_(handler), part_(std::move(part)) {
+    handler_.set_max_depth(limits.max_xml_depth);
     parser_ = XML_ParserCreate(nullptr);
     if (!parser_) throw WorkbookError("out of memory creating the XML parser");
     XML_SetUserData(parser_, &handler_);
@@ -165,7 +181,7 @@ class ZipPart {
 void ParsePart(zip_t* zip, zip_int64_t index, const std::string& name, const Limits& limits,
                XmlHandler& handler) {
   ZipPart part(zip, index, name, limits);
-  XmlStream xml(handler, name);
+  XmlStream xml(handler, name, limits);
   std::vector<char> buf(kChunk);
   for (;;) {
     std::size_t n = part.Read(buf.data(), buf.size());
@@ -556,7 +572,7 @@ class XlsxSheetCursor : public RowCursor {
   XlsxSheetCursor(zip_t* zip, zip_int64_t index, const std::string& name, const XlsxShared& shared, bool texts)
       : part_(zip, index, name, shared.limits),
         handler_(shared, queue_, texts),
-        xml_(handler_, name),
+        xml_(handler_, name, shared.limits),
         buf_(kChunk) {}
 
   bool Next(Row& row) override {

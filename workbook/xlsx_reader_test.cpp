@@ -198,6 +198,18 @@ TEST(XlsxReader, HostileArchivesGiveErrors) {
       EXPECT_NE(std::string(e.what()).find("max_inflated_bytes"), std::string::npos) << e.what();
     }
   }
+  // Endless nesting.
+  {
+    std::string deep;
+    for (int i = 0; i < 1000; ++i) deep += "<a>";
+    auto wb = Build("deep", MinimalXlsx({{"S", deep}}));
+    try {
+      Dump(*wb, 0);
+      ADD_FAILURE() << "no error";
+    } catch (const WorkbookError& e) {
+      EXPECT_NE(std::string(e.what()).find("max_xml_depth"), std::string::npos) << e.what();
+    }
+  }
   // One endless attribute.
   {
     Limits limits;
