@@ -137,6 +137,8 @@ void CTellomarEnv::ShowDBError(const RDB_ERROR& error) {
   ShowErrorText(DBErrorText(error.nCode, Cp949ToUtf8(raw)));
 }
 
+void CTellomarEnv::ShowDBError(const CDBError& error) { ShowErrorText(DBErrorText(error.code, error.message)); }
+
 void CTellomarEnv::ShowConnectError() { ShowErrorText(ConnectErrorText(std::nullopt)); }
 
 void CTellomarEnv::ShowConnectError(std::string_view text) { ShowErrorText(ConnectErrorText(text)); }
@@ -182,6 +184,39 @@ int CTellomarEnv::QueryRecord(long query_id, std::string_view sql, long* rows) {
 
 int CTellomarEnv::BulkQueryRecord(long query_id, std::string_view sql, long* rows) {
   return QueryWith(true, query_id, sql, rows);
+}
+
+namespace {
+
+void ToDBError(const RDB_ERROR& from, CDBError* to) {
+  if (!to) return;
+  std::string_view raw(from.szMessage, sizeof from.szMessage);
+  to->code = from.nCode;
+  to->message = Cp949ToUtf8(raw.substr(0, raw.find('\0')));
+}
+
+}  // namespace
+
+int CTellomarEnv::RDBBulkExecuteSQL(const CSQLBatch& batch, long* executed, CDBError* error) {
+  RDB_ERROR err{};
+  std::int32_t n = 0;
+  int r = ::RDBBulkExecuteSQL(m_hRDB, m_strDBName.c_str(), batch.GetCount(), Utf8ToCp949(batch.GetText()).c_str(),
+                              &n, &err);
+  if (executed) *executed = n;
+  ToDBError(err, error);
+  return r;
+}
+
+int CTellomarEnv::RDBQueryRecord(long query_id, std::string_view sql, long* rows, CDBError* error, bool bulk) {
+  RDB_ERROR err{};
+  std::int32_t n = 0;
+  std::string text = Utf8ToCp949(sql);
+  auto id = static_cast<std::int32_t>(query_id);
+  int r = bulk ? ::RDBBulkQueryRecord(m_hRDB, m_strDBName.c_str(), id, text.c_str(), &n, &err)
+               : ::RDBQueryRecord(m_hRDB, m_strDBName.c_str(), id, text.c_str(), &n, &err);
+  if (rows) *rows = n;
+  ToDBError(err, error);
+  return r;
 }
 
 namespace {

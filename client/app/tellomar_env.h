@@ -29,11 +29,19 @@
 #include "client/app/date_time.h"
 #include "client/app/env_text.h"
 #include "client/app/ini_file.h"
+#include "client/app/sql_batch.h"
 #include "client/app/text_util.h"
 #include "dbclient/querion.h"
 #include "ui/app.h"
 #include "ui/controls.h"
 #include "ui/window.h"
+
+// An error record of the database service in UTF-8: the code (negative:
+// minus the RPC status of a call that was not carried out) and the text.
+struct CDBError {
+  long code = 0;
+  std::string message;
+};
 
 class CTellomarEnv {
  public:
@@ -77,6 +85,7 @@ class CTellomarEnv {
   // "데이터베이스 오류입니다.\r\n오류코드:%d\r\n오류메세지:%s" with the record's
   // code and text (the text as libQuerion gives it, code page 949).
   void ShowDBError(const RDB_ERROR& error);
+  void ShowDBError(const CDBError& error);
   // The connection-error text, with the caller's text first or without.
   void ShowConnectError();
   void ShowConnectError(std::string_view text);
@@ -108,6 +117,16 @@ class CTellomarEnv {
   // column i): 1 when read, 0 on failure. Uses query ID 9999 and its own
   // record handler; the handler installed before is put back afterwards.
   int PDSGetCodeList(std::string_view sql);
+
+  // Calls for screens that judge the result themselves: the library's
+  // result as it stands (positive success, 0 refused, negative not carried
+  // out), the error record in UTF-8, and no message.
+  //
+  // The batch's statements in one call; executed receives how many of them,
+  // in order, the server carried out.
+  int RDBBulkExecuteSQL(const CSQLBatch& batch, long* executed, CDBError* error);
+  // A handler-based query (bulk: the bulk form of the call).
+  int RDBQueryRecord(long query_id, std::string_view sql, long* rows, CDBError* error, bool bulk = false);
 
   // Record handlers. -------------------------------------------------------
 

@@ -367,6 +367,36 @@ TEST_F(EnvLiveTest, CodeListFillsColumnsAndPutsThePreviousHandlerBack) {
   EXPECT_EQ(env_.m_CodeList.GetRowCount(), 0);
 }
 
+TEST_F(EnvLiveTest, BulkExecutionAndRawQueriesReportWithoutMessages) {
+  CSQLBatch batch;
+  ASSERT_TRUE(batch.Add("insert into CODE_INFO (CD_GRP, CD_ID, CD_NM) values ('B', '1', '첫째')"));
+  ASSERT_TRUE(batch.Add("insert into CODE_INFO (CD_GRP, CD_ID, CD_NM) values ('B', '2', '둘째')"));
+  ASSERT_TRUE(batch.Add("insert into CODE_INFO (CD_GRP, CD_ID, CD_NM) values ('B', '1', '중복')"));
+  long executed = -1;
+  CDBError error;
+  EXPECT_EQ(env_.RDBBulkExecuteSQL(batch, &executed, &error), 0);
+  EXPECT_EQ(executed, 2);
+  EXPECT_NE(error.code, 0);
+  EXPECT_FALSE(error.message.empty());
+
+  std::vector<std::string> got;
+  CTellomarEnv::SetRecordHandler([&](std::int32_t, std::int32_t, std::string_view rec) {
+    got.emplace_back(rec);
+    return 1;
+  });
+  long rows = 0;
+  EXPECT_EQ(env_.RDBQueryRecord(5, "select CD_NM from CODE_INFO where CD_GRP = 'B' order by CD_ID", &rows, &error,
+                                true),
+            1);
+  EXPECT_EQ(got, (std::vector<std::string>{"첫째:;", "둘째:;"}));
+  EXPECT_EQ(error.code, 0);
+  EXPECT_EQ(env_.RDBQueryRecord(5, "select x from nowhere", &rows, &error), 0);
+  EXPECT_NE(error.message.find("nowhere"), std::string::npos) << error.message;
+  EXPECT_TRUE(Boxes().empty());
+  env_.ShowDBError(CDBError{-1726, "연결 끊김"});
+  EXPECT_EQ(Boxes().back(), Error("데이터베이스 오류입니다.\r\n오류코드:-1726\r\n오류메세지:연결 끊김"));
+}
+
 TEST_F(EnvLiveTest, DefaultHandlerPrintsFieldsAndLibraryMessagesReachTheMessageBox) {
   Exec("insert into CODE_INFO (CD_GRP, CD_ID, CD_NM) values ('G', '1', '가')");
   env_.InstallDefaultRecordHandler();
