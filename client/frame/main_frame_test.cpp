@@ -1,0 +1,255 @@
+#include "client/frame/main_frame.h"
+
+#include <gtest/gtest.h>
+
+#include "client/frame/frame_fixture.h"
+#include "client/frame/login_dlg.h"
+
+namespace {
+
+class MainFrameTest : public FrameFixture {
+ protected:
+  bool Create(bool notice_thread = false) {
+    CMainFrame::Options o;
+    o.start_notice_thread = notice_thread;
+    o.end_program = [this](int code) { ended_with_.push_back(code); };
+    o.open_url = [this](std::string_view url) {
+      opened_.emplace_back(url);
+      return open_ok_;
+    };
+    RegisterScreens(the_app_);
+    options_.create_main_frame = [this, o](CTellomarApp& a) {
+      frame_ = std::make_unique<CMainFrame>(app_, a, o);
+      return frame_->CreateFrame();
+    };
+    return the_app_.InitInstance(options_);
+  }
+  // The first tick of timer 0 with the login dialog answered by a login.
+  // guide answers the guideline dialog that follows the login, when given.
+  void Login(const std::string& id, const std::string& password, ui::TestHost::DialogAction guide = {}) {
+    host_.AnswerDialog([=, this](ui::Dialog& d) {
+      host_.Type(d, CDlgLogin::kLoginId, id);
+      host_.Type(d, CDlgLogin::kPassword, password);
+      host_.Click(d, ui::IDOK);
+    });
+    if (guide) host_.AnswerDialog(guide);
+    host_.Advance(10);
+  }
+  std::vector<int> EnabledFlagged() const {
+    std::vector<int> out;
+    for (int id : FlaggedCommands())
+      if (frame_->CommandEnabled(id)) out.push_back(id);
+    return out;
+  }
+  bool MenuHas(int id) const {
+    for (const auto& popup : frame_->Menu())
+      for (const auto& item : popup.items)
+        if (item.id == id) return true;
+    return false;
+  }
+  std::vector<std::string> DialogCaptions() const {
+    std::vector<std::string> out;
+    for (const auto& m : host_.modals())
+      if (m.kind == ui::TestHost::ModalKind::Dialog) out.push_back(m.caption);
+    return out;
+  }
+
+  std::unique_ptr<CMainFrame> frame_;
+  std::vector<int> ended_with_;
+  std::vector<std::string> opened_;
+  bool open_ok_ = true;
+};
+
+TEST_F(MainFrameTest, WithoutConfigurationTheFrameFailsWithExitCodeOne) {
+  WriteIni("");
+  EXPECT_FALSE(Create());
+  EXPECT_EQ(ended_with_, std::vector<int>{1});
+  auto boxes = host_.MessageBoxes();
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes.back().text, "환경 정보를 읽을수 없습니다.\r\n프로그램을 종료 합니다.");
+  EXPECT_EQ(boxes.back().type, ui::MB_OK | ui::MB_ICONERROR);
+}
+
+TEST_F(MainFrameTest, CreationSetsTitleBarsAndArmsTheLoginTimer) {
+  options_.command_line = "127.0.0.1";
+  ASSERT_TRUE(Create());
+  EXPECT_EQ(frame_->Caption(), "Tellomar(127.0.0.1)");
+  EXPECT_EQ(frame_->StatusText(), "준비");
+  EXPECT_EQ(frame_->Toolbar(), MainToolbar());
+  EXPECT_EQ(frame_->CommandPrompt(32773), "ORV 통보 완료된 데이터를 조회 합니다.");
+  // Armed with 0 ms, which the platform counts as its shortest interval.
+  EXPECT_EQ(host_.Timers(*frame_),
+            (std::map<unsigned, unsigned>{{CMainFrame::kLoginTimer, ui::TestHost::kMinTimerMs}}));
+  EXPECT_NE(env_.m_hRDB, 0u);
+  EXPECT_TRUE(host_.MessageBoxes().empty());
+  // Cancel at the login ends the program; the timer does not come again.
+  host_.AnswerDialog(ui::IDCANCEL);
+  host_.Advance(10);
+  host_.Advance(1000);
+  EXPECT_EQ(ended_with_, std::vector<int>{1});
+  EXPECT_EQ(DialogCaptions(), std::vector<std::string>{"로그인"});
+}
+
+TEST_F(MainFrameTest, CustomerWithoutSurveySeesTheGuidelineAndLosesTheSurveyCommands) {
+  ASSERT_TRUE(Create());
+  AddUser("user1", "pw");
+  AddService(1, "user1", 1);
+  Login("user1", "pw", [&](ui::Dialog& g) {
+    EXPECT_EQ(g.Get<ui::Edit>(CDlgSpamGuide::kText).Text(), CDlgSpamGuide::kGuideText);
+    open_ok_ = false;
+    host_.Click(g, CDlgSpamGuide::kKisa);
+    open_ok_ = true;
+    host_.Click(g, CDlgSpamGuide::kKisa);
+    host_.Click(g, ui::IDOK);
+  });
+  EXPECT_EQ(DialogCaptions(), (std::vector<std::string>{"로그인", "스팸방지가이드라인 주요내용"}));
+  EXPECT_EQ(opened_, (std::vector<std::string>{"https://www.kisa.or.kr", "https://www.kisa.or.kr"}));
+  EXPECT_EQ(env_.m_nUseResearch, 0);
+  EXPECT_TRUE(MenuHas(32789));
+  for (int id : {32849, 32851, 32852, 32853}) EXPECT_FALSE(frame_->CommandEnabled(id)) << id;
+  EXPECT_EQ(EnabledFlagged().size(), FlaggedCommands().size() - 4);
+  // The guideline's browser message, then the IPT message (no USE_IPT row).
+  auto boxes = host_.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, "인터넷 브라우져를 찾을수 없습니다.");
+  EXPECT_EQ(boxes[0].caption, "확인");
+  EXPECT_EQ(boxes[0].type, ui::MB_OK | ui::MB_ICONERROR);
+  EXPECT_EQ(boxes[1].text, "IPT 정보 읽기 오류. 다시 시도하여 주십시오");
+  EXPECT_EQ(boxes[1].caption, "에러");
+  EXPECT_TRUE(ended_with_.empty());
+  EXPECT_TRUE(host_.faults().empty()) << host_.faults()[0];
+}
+
+TEST_F(MainFrameTest, SurveyUserLosesTheCallbacksItemAndAgentKeepsOnlyIt) {
+  ASSERT_TRUE(Create());
+  AddIpt();
+  AddUser("user1", "pw");
+  AddService(1, "user1", 4);
+  AddAgent("user1", "kim", "apw");
+  Login("user1", "pw");
+  EXPECT_EQ(env_.m_nUseResearch, 1);
+  EXPECT_FALSE(MenuHas(32789));
+  EXPECT_EQ(frame_->Menu()[0].items.size(), MainMenu()[0].items.size() - 1);
+  EXPECT_FALSE(frame_->CommandEnabled(32789));
+  EXPECT_EQ(EnabledFlagged().size(), FlaggedCommands().size() - 1);
+  EXPECT_EQ(DialogCaptions(), std::vector<std::string>{"로그인"});  // no guideline
+  EXPECT_TRUE(host_.MessageBoxes().empty());
+
+  // An agent of a customer without a survey service: only the callbacks screen.
+  frame_.reset();
+  Exec("delete from SERVICE_INFO");
+  env_.RDBServerClose();
+  ASSERT_TRUE(Create());
+  Login("kim@user1", "apw", [](ui::Dialog& g) { g.EndDialog(ui::IDOK); });
+  EXPECT_EQ(EnabledFlagged(), std::vector<int>{32789});
+  for (int id : {57665, 57664, 59392, 59393, 57650}) EXPECT_TRUE(frame_->CommandEnabled(id)) << id;
+  EXPECT_FALSE(frame_->Command(32771));
+  EXPECT_TRUE(frame_->Command(32789));
+  EXPECT_EQ(frame_->ActiveView()->Title(), "콜백 자료 조회");
+}
+
+TEST_F(MainFrameTest, EveryCommandOpensItsScreenOnceOrItsDialog) {
+  ASSERT_TRUE(Create());
+  AddIpt();
+  AddUser("user1", "pw");
+  AddService(1, "user1", 4);
+  Login("user1", "pw");
+  int screens = 0;
+  for (int id : FlaggedCommands()) {
+    if (!frame_->CommandEnabled(id)) continue;
+    SCOPED_TRACE(id);
+    if (const ScreenInfo* s = ScreenForCommand(id)) {
+      ASSERT_TRUE(frame_->Command(id));
+      ui::FormView* first = frame_->ActiveView();
+      ASSERT_NE(first, nullptr);
+      EXPECT_EQ(first->Title(), s->title);
+      EXPECT_EQ(frame_->ViewClassOf(first), s->view_class);
+      ++screens;
+    } else {
+      const std::size_t before = host_.modals().size();
+      host_.AnswerDialog(ui::IDOK);
+      ASSERT_TRUE(frame_->Command(id));
+      ASSERT_EQ(host_.modals().size(), before + 1);
+      EXPECT_EQ(host_.modals().back().caption, ModalForCommand(id)->title);
+    }
+  }
+  EXPECT_EQ(static_cast<int>(frame_->Views().size()), screens);
+  // A second command activates the first instance.
+  ui::FormView* send = frame_->Views()[0];
+  ASSERT_TRUE(frame_->Command(32771));
+  EXPECT_EQ(frame_->ActiveView(), send);
+  EXPECT_EQ(static_cast<int>(frame_->Views().size()), screens);
+  // The analysis screen of the survey results opens through the registry too.
+  ASSERT_NE(frame_->OpenScreen("CFrmQueryRstElecResearch"), nullptr);
+  EXPECT_EQ(frame_->ActiveView()->Title(), "선거용 여론조사");
+  // Closing a screen lets the command open a new one.
+  host_.Click(*send, CPlaceholderView::kClose);
+  host_.Pump();
+  ASSERT_TRUE(frame_->Command(32771));
+  EXPECT_NE(frame_->ActiveView(), nullptr);
+  EXPECT_EQ(frame_->ActiveView()->Title(), "데이터 가져오기 및 전송");
+  EXPECT_TRUE(host_.faults().empty());
+}
+
+TEST_F(MainFrameTest, ClosedScreensGiveTheirCommandFreeAndSharedFlagsMoveTogether) {
+  ASSERT_TRUE(Create());
+  frame_->SetDisabled(32850, true);
+  EXPECT_FALSE(frame_->CommandEnabled(32854));
+  EXPECT_TRUE(frame_->Disabled(32854));
+  frame_->SetDisabled(32854, false);
+  EXPECT_TRUE(frame_->CommandEnabled(32850));
+
+  ui::FormView* v = frame_->OpenScreen("CDlgQueryReqORV");
+  ASSERT_NE(v, nullptr);
+  frame_->SetDisabled(32772, true);
+  frame_->CloseView(v);
+  EXPECT_TRUE(frame_->CommandEnabled(32772));
+  // The send screen keeps its flag as it is.
+  v = frame_->OpenScreen("CDlgSendData");
+  frame_->SetDisabled(32771, true);
+  frame_->CloseView(v);
+  EXPECT_FALSE(frame_->CommandEnabled(32771));
+}
+
+TEST_F(MainFrameTest, CloseAsksFirstAndSavesTheBackgroundSettings) {
+  ASSERT_TRUE(Create());
+  frame_->mdi_client().display_mode = CMDIClientWnd::kStretch;
+  frame_->mdi_client().file_name = "/tmp/배경.bmp";
+  host_.AnswerMessageBox(ui::IDNO);
+  EXPECT_TRUE(frame_->Command(57665));
+  EXPECT_TRUE(frame_->created());
+  auto box = host_.MessageBoxes().back();
+  EXPECT_EQ(box.text, "종료 하시겠습니까?");
+  EXPECT_EQ(box.caption, "확인");
+  EXPECT_EQ(box.type, ui::MB_YESNO | ui::MB_ICONQUESTION);
+  host_.AnswerMessageBox(ui::IDYES);
+  frame_->OnClose();
+  EXPECT_FALSE(frame_->created());
+  CMDIClientWnd back;
+  back.Load(the_app_.Profile());
+  EXPECT_EQ(back.display_mode, CMDIClientWnd::kStretch);
+  EXPECT_EQ(back.file_name, "/tmp/배경.bmp");
+  EXPECT_EQ(back.bk_color, CMDIClientWnd::kDefaultBkColor);
+}
+
+TEST(MdiClientTest, LayoutOfTheFourModes) {
+  CMDIClientWnd w;
+  EXPECT_TRUE(w.Layout(100, 50, 0, 0).copies.empty());  // no bitmap
+  auto tile = w.Layout(100, 50, 40, 30);
+  EXPECT_FALSE(tile.buffered);
+  EXPECT_EQ(tile.copies.size(), 6u);  // 3 across, 2 down
+  EXPECT_EQ(tile.copies.back(), (ChildRect{80, 30, 40, 30}));
+  w.display_mode = CMDIClientWnd::kCenter;
+  EXPECT_EQ(w.Layout(100, 50, 40, 30).copies, (std::vector<ChildRect>{{30, 10, 40, 30}}));
+  w.display_mode = CMDIClientWnd::kStretch;
+  EXPECT_EQ(w.Layout(100, 50, 40, 30).copies, (std::vector<ChildRect>{{0, 0, 100, 50}}));
+  w.display_mode = CMDIClientWnd::kAtOrigin;
+  w.origin_x = 5;
+  w.origin_y = 7;
+  auto at = w.Layout(100, 50, 40, 30);
+  EXPECT_TRUE(at.buffered && at.fill_background);
+  EXPECT_EQ(at.copies, (std::vector<ChildRect>{{5, 7, 40, 30}}));
+  EXPECT_EQ(CChildFrame::CreationRect(1920, 1000), (ChildRect{0, 0, 1920, 930}));
+}
+
+}  // namespace
