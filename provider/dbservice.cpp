@@ -20,6 +20,16 @@ struct Session {
 };
 
 
+// The record in UTF-8; the field and record marks are ASCII, so converting
+// a whole batch of them at once gives the same bytes as converting each
+// field, with one conversion instead of one per field.
+void AppendRecordUtf8(std::string* out, const std::vector<std::string>& fields) {
+  for (const std::string& f : fields) {
+    out->append(f);
+    out->append(rdb::kFieldEnd);
+  }
+}
+
 void AppendRecord(std::string* out, const std::vector<std::string>& fields) {
   for (const std::string& f : fields) {
     out->append(platform::Utf8ToCp949(f));
@@ -136,7 +146,7 @@ void DbService::RegisterOn(rpc::Server& server) {
             w.SLong(req.id);
             w.SLong(batch_no++);
             w.SLong(pending);
-            w.String(text);
+            w.String(platform::Utf8ToCp949(text));
             try {
               std::vector<uint8_t> answer = cc.Callback(rdb::kBulkRecordCallback, w.Take());
               rows += pending;
@@ -150,7 +160,7 @@ void DbService::RegisterOn(rpc::Server& server) {
             text.clear();
           };
           ExecResult r = engine.Execute(sql, [&](const std::vector<std::string>& fields) {
-            AppendRecord(&text, fields);
+            AppendRecordUtf8(&text, fields);
             text.append(rdb::kRecordEnd);
             ++pending;
             if (text.size() >= opt.batch_bytes || pending >= opt.batch_rows) flush();
