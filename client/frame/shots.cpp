@@ -1,0 +1,164 @@
+#include "client/frame/shots.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QWidget>
+#include <cstdio>
+#include <filesystem>
+
+#include "client/frame/login_dlg.h"
+
+namespace {
+
+// The Qt host, with the modal runs taken over: the login is filled in,
+// grabbed and sent; other dialogs are grabbed and closed; message boxes
+// are written down.
+class ShotHost : public ui::Host {
+ public:
+  ShotHost(ui::qt::QtHost& inner, const ShotsOptions& o, ShotsResult& r) : inner_(inner), o_(o), r_(r) {}
+
+  void Attach(ui::App& app) override { inner_.Attach(app); }
+  void WindowCreated(ui::Window& w) override { inner_.WindowCreated(w); }
+  void WindowDestroyed(ui::Window& w) override { inner_.WindowDestroyed(w); }
+  void WindowChanged(ui::Window& w) override { inner_.WindowChanged(w); }
+  void EndModal(ui::Dialog&) override {}
+  std::optional<std::vector<std::string>> ShowFileDialog(ui::Window*, const ui::FileDialogSpec&) override {
+    return std::nullopt;
+  }
+  void SetTimer(ui::Window& w, unsigned id, unsigned ms) override { inner_.SetTimer(w, id, ms); }
+  void KillTimer(ui::Window& w, unsigned id) override { inner_.KillTimer(w, id); }
+  void Refresh(ui::Control& c, std::uint32_t changes) override { inner_.Refresh(c, changes); }
+  void SetWaitCursor(bool on) override { inner_.SetWaitCursor(on); }
+  void Arrange(ui::Window& frame, ui::MdiArrange how) override { inner_.Arrange(frame, how); }
+  void ProcessEvents() override { inner_.ProcessEvents(); }
+  void Wake() override { inner_.Wake(); }
+
+  int ShowMessageBox(ui::Window*, std::string_view text, std::string_view caption, unsigned type) override {
+    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
+                 static_cast<int>(text.size()), text.data());
+    switch (type & ui::MB_BUTTONMASK) {
+      case ui::MB_YESNO: return ui::IDNO;
+      case ui::MB_OKCANCEL:
+      case ui::MB_YESNOCANCEL: return ui::IDCANCEL;
+      default: return ui::IDOK;
+    }
+  }
+
+  void RunModal(ui::Dialog& dlg) override {
+    if (auto* login = dynamic_cast<CDlgLogin*>(&dlg)) {
+      login->Get<ui::Edit>(CDlgLogin::kLoginId).SetText(o_.login_id);
+      login->Get<ui::Edit>(CDlgLogin::kPassword).SetText(o_.password);
+      Save(dlg, "login.png");
+      dlg.PressEnter();
+      if (!dlg.ended()) {
+        r_.error = "the login of \"" + o_.login_id + "\" was refused";
+        dlg.EndDialog(ui::IDCANCEL);
+      } else {
+        logged_in_ = dlg.result() == ui::IDOK;
+      }
+      return;
+    }
+    Save(dlg, "dialog" + std::to_string(++dialogs_) + ".png");
+    dlg.EndDialog(ui::IDOK);
+  }
+
+  // Grabs a window into the output folder.
+  bool Save(const ui::Window& w, const std::string& name) {
+    QWidget* widget = inner_.WidgetFor(w);
+    if (!widget) return false;
+    const bool was_visible = widget->isVisible();
+    if (!was_visible) widget->show();
+    QCoreApplication::processEvents();
+    QImage image = inner_.Grab(w);
+    if (!was_visible) widget->hide();
+    const std::string path = (std::filesystem::path(o_.out_dir) / name).string();
+    if (image.isNull() || !image.save(QString::fromStdString(path), "PNG")) {
+      r_.error = "cannot write " + path;
+      return false;
+    }
+    r_.files.push_back(path);
+    return true;
+  }
+
+  bool logged_in() const { return logged_in_; }
+
+ private:
+  ui::qt::QtHost& inner_;
+  const ShotsOptions& o_;
+  ShotsResult& r_;
+  bool logged_in_ = false;
+  int dialogs_ = 0;
+};
+
+}  // namespace
+
+ShotsResult TakeScreenshots(const ShotsOptions& options) {
+  ShotsResult result;
+  std::error_code ec;
+  std::filesystem::create_directories(options.out_dir, ec);
+
+  ui::qt::QtHost qt_host;
+  ShotHost host(qt_host, options, result);
+  ui::App app(host);
+  CTellomarEnv env;
+  CTellomarEnv* previous = g_pEnv;
+  if (!g_pEnv) g_pEnv = &env;
+  env.SetApp(&app);
+  if (!options.ini_path.empty()) env.m_strIniPath = options.ini_path;
+  if (!options.zevrin_ini_path.empty()) env.m_strZevrinIniPath = options.zevrin_ini_path;
+  CTellomarApp the_app(app, env);
+  RegisterScreens(the_app);
+
+  std::unique_ptr<CMainFrame> frame;
+  int ended = -1;
+  CMainFrame::Options frame_options;
+  frame_options.start_notice_thread = false;
+  frame_options.end_program = [&ended](int code) { ended = code; };
+  frame_options.open_url = [](std::string_view) { return true; };
+
+  CTellomarApp::Options start;
+  start.command_line = options.command_line;
+  start.db_port = options.db_port;
+  start.profile_file = options.profile_file;
+  start.create_main_frame = [&](CTellomarApp& a) {
+    frame = std::make_unique<CMainFrame>(app, a, frame_options);
+    return frame->CreateFrame();
+  };
+
+  auto finish = [&] {
+    if (frame) {
+      if (frame->created()) frame->Destroy();
+      frame.reset();
+    }
+    if (g_pEnv == &env) g_pEnv = previous;
+    CTellomarEnv::SetRecordHandler({});
+    if (env.m_hRDB) env.RDBServerClose();
+  };
+
+  if (!the_app.InitInstance(start)) {
+    result.error = "the start-up failed (configuration)";
+    finish();
+    return result;
+  }
+  // The login runs at the first tick of the frame's timer; when the loop is
+  // back here the tick's work (login, permissions) is done.
+  while (!host.logged_in() && ended < 0 && result.error.empty()) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  }
+  QCoreApplication::processEvents();
+  if (host.logged_in() && ended < 0) {
+    host.Save(*frame, "main_frame.png");
+    if (frame->Command(options.screen_command)) {
+      QCoreApplication::processEvents();
+      host.Save(*frame, "screen.png");
+    } else if (result.error.empty()) {
+      result.error = "command " + std::to_string(options.screen_command) + " is not enabled for this login";
+    }
+    if (options.inspect) options.inspect(qt_host, *frame);
+  } else if (result.error.empty()) {
+    result.error = "the login did not end with OK";
+  }
+  result.ok = result.error.empty();
+  finish();
+  return result;
+}
