@@ -5,6 +5,7 @@
 #include "provider/demo.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -182,6 +183,44 @@ TEST_F(DemoTest, SimulatorTurnsASentBatchIntoResultsAndCallbacks) {
   ASSERT_EQ(RDBBulkExecuteSQL(h_, "NEW_ORV", n, cp.c_str(), &executed, &err), 1) << err.szMessage;
   EXPECT_EQ(executed, n);
   EXPECT_EQ(Query("select count(*) from REQ_ORV with(nolock) where SVC_ID = 1001").at(0).at(0), "0");
+}
+
+// A service killed while it works loses no committed row: a child process
+// runs simulator steps on the file and dies without closing it; the file
+// then holds every request exactly once, waiting or as a result, and the
+// simulator continues on it.
+TEST_F(DemoTest, KilledServiceLosesNothingAndContinues) {
+  auto count = [&](Engine& e, const char* sql) {
+    std::vector<std::string> f;
+    EXPECT_TRUE(e.ExecuteFirst(sql, &f).ok());
+    return f.empty() ? -1 : std::stoi(f[0]);
+  };
+  const int total = count(*engine_, "select (select count(*) from REQ_ORV) + (select count(*) from V_RST_ORV)");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::string err;
+    auto e = Engine::Open(path_, &err);
+    if (!e) _exit(1);
+    Simulator sim(*e, {});
+    DateTime now = *ParseDateTime("20261211130000");
+    for (int i = 0; i < 3; ++i) sim.Step(now);
+    e->ExecuteNative("BEGIN IMMEDIATE; UPDATE USER_INFO SET REMAIN_PAY = 0;");  // never committed
+    _exit(0);  // no close, no checkpoint
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  std::string err;
+  auto reopened = Engine::Open(path_, &err);
+  ASSERT_TRUE(reopened) << err;
+  EXPECT_EQ(count(*reopened, "select (select count(*) from REQ_ORV) + (select count(*) from V_RST_ORV)"), total);
+  EXPECT_EQ(count(*reopened, "select count(*) from REQ_ORV r join V_RST_ORV v on v.ORV_ID = r.ORV_ID"), 0);
+  EXPECT_GT(count(*reopened, "select REMAIN_PAY from USER_INFO where USER_ID = 'user01'"), 0);
+  const int waiting = count(*reopened, "select count(*) from REQ_ORV where PROGRESS = '0'");
+  Simulator sim(*reopened, {});
+  ASSERT_TRUE(sim.Step(*ParseDateTime("20261211130100")).ok());
+  EXPECT_LT(count(*reopened, "select count(*) from REQ_ORV where PROGRESS = '0'"), waiting);
 }
 
 }  // namespace
