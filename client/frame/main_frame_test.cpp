@@ -253,3 +253,74 @@ TEST(MdiClientTest, LayoutOfTheFourModes) {
 }
 
 }  // namespace
+
+namespace {
+
+class RunMainFrameTest : public FrameFixture {
+ protected:
+  RunOptions Run(std::function<void()> loop) {
+    RunOptions run;
+    run.frame.start_notice_thread = false;
+    run.frame.end_program = [this](int code) { ended_with_.push_back(code); };
+    run.frame.open_url = [](std::string_view) { return true; };
+    run.run_loop = std::move(loop);
+    run.quit_loop = [this] { quit_ = true; };
+    return run;
+  }
+  CMainFrame* Frame() {
+    for (ui::Window* w : app_.windows())
+      if (auto* f = dynamic_cast<CMainFrame*>(w)) return f;
+    return nullptr;
+  }
+  std::vector<int> ended_with_;
+  bool quit_ = false;
+};
+
+TEST_F(RunMainFrameTest, LoginThenCloseEndsWithZero) {
+  {
+    CTellomarEnv setup;
+    setup.m_strServerIP = "localhost";
+    setup.m_strServerPort = service_.port();
+    setup.m_strDBName = "NEW_ORV";
+    setup.RDBServerOpen();
+    ASSERT_EQ(setup.ExecuteSQL("insert into USER_INFO (USER_ID, PASSWORD) values ('user1', 'pw')", false), 1);
+    setup.RDBServerClose();
+  }
+  int views = -1;
+  const int code = RunMainFrame(app_, the_app_, options_, Run([&] {
+    host_.AnswerDialog([&](ui::Dialog& d) {
+      host_.Type(d, CDlgLogin::kLoginId, "user1");
+      host_.Type(d, CDlgLogin::kPassword, "pw");
+      host_.Click(d, ui::IDOK);
+    });
+    host_.AnswerDialog(ui::IDOK);  // the guideline
+    host_.Advance(10);
+    CMainFrame* f = Frame();
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(f->Command(32771));
+    views = static_cast<int>(f->Views().size());
+    host_.AnswerMessageBox(ui::IDYES);
+    EXPECT_TRUE(f->Command(57665));
+  }));
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(views, 1);
+  EXPECT_TRUE(quit_);
+  EXPECT_TRUE(ended_with_.empty());
+  EXPECT_EQ(the_app_.DocTemplates().size(), Screens().size());
+  EXPECT_EQ(the_app_.GetProfileString(kLastLoginIdEntry), "user1");
+}
+
+TEST_F(RunMainFrameTest, StartUpFailureAndCancelledLogin) {
+  WriteIni("");
+  EXPECT_EQ(RunMainFrame(app_, the_app_, options_, Run([] { ADD_FAILURE() << "no loop without a frame"; })), 1);
+  WriteIni("localhost");
+  ended_with_.clear();
+  const int code = RunMainFrame(app_, the_app_, options_, Run([&] {
+    host_.AnswerDialog(ui::IDCANCEL);
+    host_.Advance(10);
+  }));
+  EXPECT_EQ(ended_with_, std::vector<int>{1});
+  EXPECT_EQ(code, 1);
+}
+
+}  // namespace
