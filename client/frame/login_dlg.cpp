@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "client/app/debug_log.h"
+#include "client/app/ini_file.h"
 #include "client/app/sql_text.h"
 #include "ui/ddx.h"
 
@@ -56,6 +57,18 @@ void CDlgServerAddress::OnOK() {
   // rebound all the same.
   env_.m_strServerIP = m_strAddress;
   env_.SaveServerAddress();
+  // The environment does not report its writes; read them back so that a
+  // file that cannot be written is at least in the debug log.
+  const struct {
+    const std::string& path;
+    std::string_view section, key;
+  } files[] = {{env_.m_strIniPath, kTellomarIniSection, kServerIpAddrKey},
+               {env_.m_strZevrinIniPath, kVersionCheckSection, kVcServerIpAddrKey}};
+  for (const auto& f : files) {
+    std::string stored;
+    CIniFile(f.path, f.section).Read(f.key, stored);
+    if (stored != m_strAddress) DebugLog("CDlgServerAddress::OnOK: the address was not written to %s", f.path.c_str());
+  }
   env_.RDBServerClose();
   env_.RDBServerOpen();
   EndDialog(ui::IDOK);

@@ -230,4 +230,24 @@ TEST_F(LoginTest, AddressLongerThanFiftyBytesIsRefusedAndCancelChangesNothing) {
   EXPECT_EQ(host_.MessageBoxes()[0].text, "50바이트 이내로 입력하십시오.");
 }
 
+TEST_F(LoginTest, UnwritableProfileAndConfigurationDoNotStopTheLogin) {
+  options_.profile_file = "/proc/no-such-folder/profile.ini";
+  StartUp();
+  AddUser("user1", "pw");
+  env_.m_strZevrinIniPath = "/proc/no-such-folder/Zevrin.INI";
+  EXPECT_EQ(RunLogin(
+                [&](CDlgLogin& d) {
+                  host_.Click(d, CDlgLogin::kSettings);
+                  TryLogin(d, "user1", "pw");
+                },
+                [&](ui::Dialog& addr) {
+                  host_.Type(addr, CDlgServerAddress::kAddress, "127.0.0.1");
+                  host_.Click(addr, ui::IDOK);
+                }),
+            ui::IDOK);
+  EXPECT_EQ(env_.m_strServerIP, "127.0.0.1");
+  EXPECT_EQ(env_.m_strUserID, "user1");
+  EXPECT_TRUE(host_.MessageBoxes().empty());
+}
+
 }  // namespace

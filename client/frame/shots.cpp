@@ -148,11 +148,22 @@ ShotsResult TakeScreenshots(const ShotsOptions& options) {
   QCoreApplication::processEvents();
   if (host.logged_in() && ended < 0) {
     host.Save(*frame, "main_frame.png");
-    if (frame->Command(options.screen_command)) {
+    // A login that may not use the asked screen (an agent) shows the first
+    // screen it may use.
+    int command = options.screen_command;
+    if (!frame->CommandEnabled(command)) {
+      for (const ScreenInfo& s : Screens()) {
+        if (s.command != 0 && frame->CommandEnabled(s.command)) {
+          command = s.command;
+          break;
+        }
+      }
+    }
+    if (frame->Command(command)) {
       QCoreApplication::processEvents();
       host.Save(*frame, "screen.png");
     } else if (result.error.empty()) {
-      result.error = "command " + std::to_string(options.screen_command) + " is not enabled for this login";
+      result.error = "no screen command is enabled for this login";
     }
     if (options.inspect) options.inspect(qt_host, *frame);
   } else if (result.error.empty()) {

@@ -26,7 +26,8 @@ struct ShotsOptions {
   std::string ini_path;
   std::string zevrin_ini_path;
   std::string profile_file;
-  // The command whose screen is opened for the last picture.
+  // The command whose screen is opened for the last picture (when the login
+  // may not use it, the first screen command it may use).
   int screen_command = cmd::kQueryReqOrv;
   // Called with the frame before it goes (tests look at the widgets).
   std::function<void(ui::qt::QtHost&, CMainFrame&)> inspect;
