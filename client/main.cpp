@@ -3,11 +3,12 @@
 //   Tellomar [--startup-only] [SERVER_ADDRESS [LOGIN_ID] [PASSWORD]]
 //
 // Reads ./Env/Tellomar.INI, binds to the database service at the configured
-// (or the command-line) address and installs the default record handler.
-// Then, until the main frame and the login take over, it shows the About box
-// and ends. With --startup-only, or without a display, it writes "started"
-// to the debug log and ends with exit code 0 after a successful start-up.
-// A start-up that cannot read the configuration ends with exit code 1.
+// (or the command-line) address, installs the default record handler and
+// runs the main frame: the login, then the menus and screens. With
+// --startup-only, or without a display, it writes "started" to the debug
+// log after a successful start-up and ends with exit code 0 (tellomar_shots
+// shows a whole session without a display). A start-up that cannot read the
+// configuration ends with exit code 1.
 //
 // Environment:
 //   TELLOMAR_DB_PORT   port of the database service instead of 8907 (for
@@ -28,6 +29,7 @@
 #include "client/app/headless_host.h"
 #include "client/app/tellomar_app.h"
 #include "client/app/tellomar_env.h"
+#include "client/frame/main_frame.h"
 #include "ui/qt/qt_host.h"
 
 namespace {
@@ -95,9 +97,17 @@ int main(int argc, char** argv) {
   env.SetApp(&app);
 
   CTellomarApp the_app(app, env);
-  if (!the_app.InitInstance(options)) return 1;
-  DebugLog("started");
-  if (startup_only || headless) return 0;
-  the_app.ShowAboutBox();
-  return 0;
+  if (startup_only || headless) {
+    // Start-up only: nobody could answer the login. tellomar_shots shows a
+    // whole session without a display.
+    if (!the_app.InitInstance(options)) return 1;
+    DebugLog("started");
+    return 0;
+  }
+  // The main frame: start-up, the login at the first tick, the permissions,
+  // the notice thread and the message loop.
+  RunOptions run;
+  run.run_loop = [] { QApplication::exec(); };
+  run.quit_loop = [] { QApplication::quit(); };
+  return RunMainFrame(app, the_app, options, run);
 }

@@ -41,6 +41,22 @@ void BaseData(sqlite3* db, const std::string& today) {
   Run(db, "INSERT INTO USER_AGENT_INFO (USER_ID, AGENT_NM, PASSWORD, DIST_COUNT, LAST_DIST_DT) VALUES "
           "(?, '박상담', 'agent1', 30, ''), (?, '최상담', 'agent2', 20, '')",
       {user, user});
+  // A second customer without a survey service: it sees the anti-spam
+  // guideline at login, and its agent gets the callbacks screen (agents of a
+  // survey customer have no screen at all).
+  for (const char* table : {"USER_AGENT_INFO", "SERVICE_INFO", "REQ_ORV", "RST_ORV", "CALLBACK_INFO", "USER_INFO"})
+    Run(db, std::string("DELETE FROM ") + table + " WHERE USER_ID = 'user02'");
+  Run(db, "INSERT INTO USER_INFO (USER_ID, USER_NM, PASSWORD, REMAIN_PAY) VALUES ('user02', '일반고객', 'demo5678', "
+          "100000)");
+  Run(db, "INSERT INTO USER_AGENT_INFO (USER_ID, AGENT_NM, PASSWORD, DIST_COUNT, LAST_DIST_DT) VALUES "
+          "('user02', '김상담', 'agent3', 10, '')");
+  Run(db,
+      "INSERT INTO SERVICE_INFO (SVC_ID, USER_ID, SVC_NM, SVC_TYPE, PROG_STAT, DEF_CALLER_ID, DISP_CONF_TIME, "
+      "RST_ORV_DISP_DAY, USE_CHG_CALLBACK_NO, USE_DENY_NOSPAM, NUM_DIGIT, INTER_DIGIT, NOANSWER_TIME, "
+      "CALLBACK_DIGIT, START_TM, END_TM, USE_SURVEY_INFO, REPLAY_DIGIT, MAX_TRANSFER_WAIT_TIME, CALL_PER_TIME, "
+      "USING_LINES, DATA_SERVER_ID) VALUES "
+      "(2001, 'user02', '배송 안내', 0, '1', '0317654321', 1, 30, 1, 1, '1', '3', 30, '9', '0000', '2400', '0', '*', "
+      "20, 60, 2, 1)");
   Run(db, "INSERT OR REPLACE INTO DATA_SERVER_INFO (DATA_SERVER_ID, ORV_IP) VALUES (1, '127.0.0.1'), (2, '127.0.0.2')");
   Run(db,
       "INSERT INTO SERVICE_INFO (SVC_ID, USER_ID, SVC_NM, SVC_TYPE, PROG_STAT, DEF_CALLER_ID, DISP_CONF_TIME, "
