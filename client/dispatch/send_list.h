@@ -1,0 +1,86 @@
+// The send list and the set of phone texts seen during an import, both held
+// compactly so that a million rows stay small.
+//
+// SendList keeps every row in one byte arena: per row six fields, each a
+// 2-byte little-endian length followed by its UTF-8 bytes, and one 8-byte
+// arena offset per row. Rows leave from the front (a send removes the rows
+// the service executed) without moving the others.
+//
+//   | part        | bytes | meaning                                  |
+//   |-------------|-------|------------------------------------------|
+//   | length      | 2     | bytes of the field (at most 65535)       |
+//   | field       | n     | UTF-8 text of column 0..5                |
+//   | ...         |       | six times per row                        |
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dispatch {
+
+// Columns of the send list, in order.
+inline constexpr int kSendColumns = 6;
+inline constexpr std::array<std::string_view, kSendColumns> kSendColumnHeaders = {
+    "NO", "전화번호", "고객정보1", "고객정보2", "고객정보3", "고객정보4"};
+
+using SendRow = std::array<std::string, kSendColumns>;
+
+class SendList {
+ public:
+  static constexpr std::size_t kMaxFieldBytes = 65535;
+
+  std::size_t size() const { return offsets_.size() - first_; }
+  bool empty() const { return size() == 0; }
+  void Clear();
+  // Appends a row; fields longer than kMaxFieldBytes are cut (no source
+  // produces them: lines and cells are limited far below that).
+  void Append(const SendRow& row);
+  // Appends a row numbered "%d" of its 1-based position, with the phone and
+  // up to four customer information texts.
+  void AppendNumbered(std::string_view phone, const std::array<std::string_view, 4>& info);
+  // Field `column` of row `index` (0-based from the current front).
+  std::string_view Get(std::size_t index, int column) const;
+  SendRow GetRow(std::size_t index) const;
+  // Replaces one field of a row.
+  void Set(std::size_t index, int column, std::string_view value);
+  // Removes the first n rows (all when n exceeds the size).
+  void RemoveFront(std::size_t n);
+  // Removes the rows at the given indexes (any order, repeats ignored).
+  void Remove(std::vector<std::size_t> indexes);
+  // Bytes of storage held, for measuring.
+  std::size_t MemoryBytes() const { return data_.capacity() + offsets_.capacity() * sizeof(std::uint64_t); }
+
+ private:
+  void Compact();
+  std::string data_;
+  std::vector<std::uint64_t> offsets_;
+  std::size_t first_ = 0;
+};
+
+// Ordered set of strings, compared bytewise (a prefix orders first). The
+// strings live in large shared chunks; the tree holds views into them.
+class CompactStringSet {
+ public:
+  // Inserts the text; false when it was already present.
+  bool Insert(std::string_view text);
+  bool Contains(std::string_view text) const { return set_.count(text) != 0; }
+  std::size_t size() const { return set_.size(); }
+  void Clear();
+  // In order, for tests and listings.
+  std::vector<std::string> Items() const;
+
+ private:
+  static constexpr std::size_t kChunkBytes = 1 << 20;
+  std::string_view Store(std::string_view text);
+  std::set<std::string_view> set_;
+  std::vector<std::unique_ptr<char[]>> chunks_;
+  std::size_t chunk_used_ = kChunkBytes;
+};
+
+}  // namespace dispatch
