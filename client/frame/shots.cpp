@@ -6,43 +6,18 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "client/app/headless_host.h"
 #include "client/frame/login_dlg.h"
 
 namespace {
 
 // The Qt host, with the modal runs taken over: the login is filled in,
 // grabbed and sent; other dialogs are grabbed and closed; message boxes
-// are written down.
-class ShotHost : public ui::Host {
+// are written down and answered as in any headless run.
+class ShotHost : public CHeadlessHost {
  public:
-  ShotHost(ui::qt::QtHost& inner, const ShotsOptions& o, ShotsResult& r) : inner_(inner), o_(o), r_(r) {}
-
-  void Attach(ui::App& app) override { inner_.Attach(app); }
-  void WindowCreated(ui::Window& w) override { inner_.WindowCreated(w); }
-  void WindowDestroyed(ui::Window& w) override { inner_.WindowDestroyed(w); }
-  void WindowChanged(ui::Window& w) override { inner_.WindowChanged(w); }
-  void EndModal(ui::Dialog&) override {}
-  std::optional<std::vector<std::string>> ShowFileDialog(ui::Window*, const ui::FileDialogSpec&) override {
-    return std::nullopt;
-  }
-  void SetTimer(ui::Window& w, unsigned id, unsigned ms) override { inner_.SetTimer(w, id, ms); }
-  void KillTimer(ui::Window& w, unsigned id) override { inner_.KillTimer(w, id); }
-  void Refresh(ui::Control& c, std::uint32_t changes) override { inner_.Refresh(c, changes); }
-  void SetWaitCursor(bool on) override { inner_.SetWaitCursor(on); }
-  void Arrange(ui::Window& frame, ui::MdiArrange how) override { inner_.Arrange(frame, how); }
-  void ProcessEvents() override { inner_.ProcessEvents(); }
-  void Wake() override { inner_.Wake(); }
-
-  int ShowMessageBox(ui::Window*, std::string_view text, std::string_view caption, unsigned type) override {
-    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
-                 static_cast<int>(text.size()), text.data());
-    switch (type & ui::MB_BUTTONMASK) {
-      case ui::MB_YESNO: return ui::IDNO;
-      case ui::MB_OKCANCEL:
-      case ui::MB_YESNOCANCEL: return ui::IDCANCEL;
-      default: return ui::IDOK;
-    }
-  }
+  ShotHost(ui::qt::QtHost& inner, const ShotsOptions& o, ShotsResult& r)
+      : CHeadlessHost(inner), inner_(inner), o_(o), r_(r) {}
 
   void RunModal(ui::Dialog& dlg) override {
     if (auto* login = dynamic_cast<CDlgLogin*>(&dlg)) {
