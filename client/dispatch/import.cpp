@@ -1,5 +1,6 @@
 #include "client/dispatch/import.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -158,8 +159,11 @@ ImportResult CallTargetImporter::ImportTextBytes(std::string_view bytes) {
     const std::size_t cr = raw.rfind('\r');
     if (cr != std::string_view::npos) raw = raw.substr(0, cr);
     const std::string line = Utf8Line(raw, enc);
-    const std::size_t bytes949 = enc == TextEncoding::kCp949 ? raw.size() : platform::Cp949Length(line);
-    if (bytes949 < 7) continue;
+    // Every UTF-8 character of n bytes is at least n/3 bytes in code page
+    // 949 (an unmappable one becomes '?'), so only short lines need measuring.
+    const bool too_short = enc == TextEncoding::kCp949 ? raw.size() < 7
+                                                       : line.size() < 21 && platform::Cp949Length(line) < 7;
+    if (too_short) continue;
     ++c.read;
 
     const std::vector<std::string_view> fields = SplitCommas(line);

@@ -60,8 +60,9 @@ struct AskOnceAnswer {
   bool dont_ask_again = false;
 };
 
-// What the importer asks and reports while it runs. Unset callbacks answer
-// yes / do nothing.
+// What the importer asks and reports while it runs. Unset callbacks: no
+// field-check question is asked (the row is ignored and the run goes on),
+// the leading-zero question is answered no, nothing is reported, no stop.
 struct ImportCallbacks {
   // A failed field check of a workbook row: yes ignores the row and goes on.
   std::function<AskOnceAnswer(const std::string& message)> ask_once;

@@ -23,11 +23,17 @@ void SendList::Append(const SendRow& row) {
 }
 
 void SendList::AppendNumbered(std::string_view phone, const std::array<std::string_view, 4>& info) {
-  SendRow row;
-  row[0] = std::to_string(size() + 1);
-  row[1] = std::string(phone);
-  for (int i = 0; i < 4; ++i) row[2 + i] = std::string(info[i]);
-  Append(row);
+  offsets_.push_back(data_.size());
+  const std::string number = std::to_string(size());
+  auto put = [this](std::string_view f) {
+    const std::size_t n = std::min(f.size(), kMaxFieldBytes);
+    data_.push_back(static_cast<char>(n & 0xff));
+    data_.push_back(static_cast<char>(n >> 8));
+    data_.append(f.data(), n);
+  };
+  put(number);
+  put(phone);
+  for (std::string_view f : info) put(f);
 }
 
 std::string_view SendList::Get(std::size_t index, int column) const {
