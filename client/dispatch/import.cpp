@@ -56,25 +56,23 @@ std::string NoApostrophes(std::string_view s) {
   return out;
 }
 
-// Fields of a CSV line: a run of commas is one separator, leading commas
-// are skipped, so an empty field moves the following ones to the left.
-std::vector<std::string_view> SplitCommas(std::string_view line) {
-  std::vector<std::string_view> fields;
+// The first five fields of a CSV line: a run of commas is one separator,
+// leading commas are skipped, so an empty field moves the following ones
+// to the left. Returns how many were found.
+std::size_t SplitCommas(std::string_view line, std::array<std::string_view, 5>& fields) {
+  std::size_t n = 0;
   std::size_t pos = 0;
-  while (pos < line.size()) {
+  while (pos < line.size() && n < fields.size()) {
     while (pos < line.size() && line[pos] == ',') ++pos;
     if (pos >= line.size()) break;
     std::size_t end = line.find(',', pos);
     if (end == std::string_view::npos) end = line.size();
-    fields.push_back(line.substr(pos, end - pos));
+    fields[n++] = line.substr(pos, end - pos);
     pos = end;
   }
-  return fields;
+  return n;
 }
 
-std::string Utf8Line(std::string_view raw, TextEncoding enc) {
-  return enc == TextEncoding::kCp949 ? platform::Cp949ToUtf8(raw) : std::string(raw);
-}
 
 // A phone text the service can take: 3 to 14 characters, dashes included.
 bool UsablePhoneLength(const std::string& phone) { return phone.size() >= 3 && phone.size() <= 14; }
@@ -146,6 +144,7 @@ ImportResult CallTargetImporter::ImportTextBytes(std::string_view bytes) {
     }
   }
 
+  std::string converted;
   std::size_t pos = 0;
   while (pos < bytes.size()) {
     if (Stopped()) {
@@ -158,7 +157,8 @@ ImportResult CallTargetImporter::ImportTextBytes(std::string_view bytes) {
     pos = end + 1;
     const std::size_t cr = raw.rfind('\r');
     if (cr != std::string_view::npos) raw = raw.substr(0, cr);
-    const std::string line = Utf8Line(raw, enc);
+    std::string_view line = raw;
+    if (enc == TextEncoding::kCp949) line = converted = platform::Cp949ToUtf8(raw);
     // Every UTF-8 character of n bytes is at least n/3 bytes in code page
     // 949 (an unmappable one becomes '?'), so only short lines need measuring.
     const bool too_short = enc == TextEncoding::kCp949 ? raw.size() < 7
@@ -166,8 +166,9 @@ ImportResult CallTargetImporter::ImportTextBytes(std::string_view bytes) {
     if (too_short) continue;
     ++c.read;
 
-    const std::vector<std::string_view> fields = SplitCommas(line);
-    std::string phone = fields.empty() ? std::string() : std::string(fields[0]);
+    std::array<std::string_view, 5> fields;
+    const std::size_t nfields = SplitCommas(line, fields);
+    std::string phone = nfields == 0 ? std::string() : std::string(fields[0]);
     FormatTelNo(phone);
     // A line without a usable number (letters only, a header line) would be
     // refused by the service and stop the whole send: it is counted as
@@ -178,7 +179,7 @@ ImportResult CallTargetImporter::ImportTextBytes(std::string_view bytes) {
     }
     if (Duplicate(phone, c)) continue;
     std::array<std::string, 4> info;
-    for (std::size_t k = 1; k < fields.size() && k <= 4; ++k) info[k - 1] = NoApostrophes(fields[k]);
+    for (std::size_t k = 1; k < nfields; ++k) info[k - 1] = NoApostrophes(fields[k]);
     if (list_.size() % 100 == 0 && callbacks_.progress && total > 0)
       callbacks_.progress(static_cast<int>(100 * (static_cast<long>(list_.size()) + 1) / total));
     Append(phone, info);
