@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "workbook/cfb.h"
+#include "workbook/workbook.h"
 
 namespace workbook {
 namespace {
@@ -67,17 +68,6 @@ std::u16string Utf16(std::string_view s) {
   return out;
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // Writes the shared string table as SST plus CONTINUE records.
 class SstWriter {
  public:
@@ -137,7 +127,7 @@ void XlsWriter::AddSheet(std::string_view name) {
   if (name.find_first_of(":\\/?*[]") != std::string_view::npos)
     throw std::invalid_argument("sheet name must not contain : \\ / ? * [ ]");
   for (auto& s : sheets_)
-    if (SameName(s.name, name)) throw std::invalid_argument("duplicate sheet name " + std::string(name));
+    if (SameSheetName(s.name, name)) throw std::invalid_argument("duplicate sheet name " + std::string(name));
   sheets_.push_back(Sheet{std::string(name), {}});
 }
 

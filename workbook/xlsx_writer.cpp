@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "workbook/cell_text.h"
+#include "workbook/workbook.h"
 
 namespace workbook {
 namespace {
@@ -16,17 +17,6 @@ std::string ColumnLetters(std::size_t col) {
   std::string s;
   for (std::size_t c = col + 1; c > 0; c = (c - 1) / 26) s.insert(s.begin(), static_cast<char>('A' + (c - 1) % 26));
   return s;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
 }
 
 std::size_t Utf8Length(std::string_view s) {
@@ -87,7 +77,7 @@ void XlsxWriter::AddSheet(std::string_view name) {
   if (name.find_first_of(":\\/?*[]") != std::string_view::npos)
     throw std::invalid_argument("sheet name must not contain : \\ / ? * [ ]");
   for (auto& s : sheets_)
-    if (SameName(s.name, name)) throw std::invalid_argument("duplicate sheet name " + std::string(name));
+    if (SameSheetName(s.name, name)) throw std::invalid_argument("duplicate sheet name " + std::string(name));
   std::FILE* f = std::tmpfile();
   if (!f) throw std::runtime_error(std::string("cannot create a temporary file: ") + std::strerror(errno));
   static const char head[] =
