@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "workbook/cell_text.h"
+#include "workbook/workbook.h"
 
 namespace workbook {
 namespace {
@@ -16,17 +17,6 @@ std::uint16_t U16(std::string_view b, std::size_t o) {
   return static_cast<std::uint16_t>(static_cast<unsigned char>(b[o]) | static_cast<unsigned char>(b[o + 1]) << 8);
 }
 std::uint32_t U32(std::string_view b, std::size_t o) { return U16(b, o) | static_cast<std::uint32_t>(U16(b, o + 2)) << 16; }
-
-bool NameEquals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -143,7 +133,7 @@ std::string CfbReader::Chain(const std::vector<std::uint32_t>& fat, std::uint32_
 
 std::optional<std::string> CfbReader::ReadStream(std::string_view name) const {
   for (const Entry& e : entries_) {
-    if (e.type != 2 || !NameEquals(e.name, name)) continue;
+    if (e.type != 2 || !EqualsNoCaseAscii(e.name, name)) continue;
     if (e.size > file_.size()) throw WorkbookError("compound file: stream '" + e.name + "' larger than the file");
     if (e.size < kMiniCutoff) return Chain(minifat_, e.start, e.size, true, "stream");
     return Chain(fat_, e.start, e.size, false, "stream");

@@ -2,19 +2,10 @@
 
 #include <algorithm>
 
+#include "workbook/workbook.h"
+
 namespace workbook {
 namespace {
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
 
 struct Token {
   enum Kind { kEnd, kWord, kQuotedName, kString, kNumber, kPunct } kind = kEnd;
@@ -89,7 +80,7 @@ bool IsKeyword(const std::string& w) {
   static const char* const kWords[] = {"select", "from", "where", "order", "group", "by", "as", "top",
                                        "having", "union", "join", "into", "distinct", "and", "or"};
   for (const char* k : kWords)
-    if (EqualNoCase(w, k)) return true;
+    if (EqualsNoCaseAscii(w, k)) return true;
   return false;
 }
 
@@ -157,7 +148,7 @@ class Parser {
     std::string near = t_[p_].kind == Token::kEnd ? "the end" : "'" + t_[p_].text + "'";
     throw QueryError(kErrSyntax, "syntax error in statement: expected " + expected + " near " + near);
   }
-  bool IsWord(const char* w) const { return t_[p_].kind == Token::kWord && EqualNoCase(t_[p_].text, w); }
+  bool IsWord(const char* w) const { return t_[p_].kind == Token::kWord && EqualsNoCaseAscii(t_[p_].text, w); }
   bool IsPunct(const char* p) const { return t_[p_].kind == Token::kPunct && t_[p_].text == p; }
   void ExpectWord(const char* w) {
     if (!IsWord(w)) Fail(w);
@@ -298,7 +289,7 @@ std::size_t SheetDatabase::FindSheet(const std::string& table) const {
     name.pop_back();
     const auto& names = workbook_->SheetNames();
     for (std::size_t i = 0; i < names.size(); ++i)
-      if (EqualNoCase(names[i], name)) return i;
+      if (EqualsNoCaseAscii(names[i], name)) return i;
   }
   throw QueryError(kErrNoTable, "cannot find the sheet '" + table +
                                     "': name a sheet with a trailing $, as the table list gives it (e.g. [Sheet1$])");
@@ -336,7 +327,7 @@ const SheetDatabase::Shape& SheetDatabase::SheetShape(std::size_t sheet) {
         std::uint32_t k = c.col - s.first_col;
         bool taken = false;
         for (std::uint32_t j = 0; j < s.columns; ++j)
-          if (j != k && EqualNoCase(s.names[j], c.text)) taken = true;
+          if (j != k && EqualsNoCaseAscii(s.names[j], c.text)) taken = true;
         if (!c.text.empty() && !taken) s.names[k] = c.text;
       }
     }
@@ -376,7 +367,7 @@ std::unique_ptr<ResultRows> SheetDatabase::Execute(const std::string& sql) {
       }
       std::optional<std::uint32_t> col;
       for (std::uint32_t k = 0; k < shape->columns && !col; ++k)
-        if (EqualNoCase(shape->names[k], item.text)) col = k;
+        if (EqualsNoCaseAscii(shape->names[k], item.text)) col = k;
       if (!col)
         throw QueryError(kErrNoValue, "no value given for one or more required parameters: unknown column '" +
                                           item.text + "' in [" + q.table + "]");

@@ -66,7 +66,7 @@ std::unique_ptr<Workbook> OpenWorkbookMemory(std::string bytes, const Limits& li
   }
 }
 
-bool SameSheetName(std::string_view a, std::string_view b) {
+bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     char x = a[i], y = b[i];

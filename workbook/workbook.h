@@ -94,7 +94,8 @@ Format DetectFormat(std::string_view first_bytes);
 std::unique_ptr<Workbook> OpenWorkbookFile(const std::string& path, const Limits& limits = {});
 std::unique_ptr<Workbook> OpenWorkbookMemory(std::string bytes, const Limits& limits = {});
 
-// Sheet names compare as Excel compares them: ASCII letters without case.
-bool SameSheetName(std::string_view a, std::string_view b);
+// Equality with ASCII letters compared without case: how Excel compares
+// sheet names and how compound files compare stream names.
+bool EqualsNoCaseAscii(std::string_view a, std::string_view b);
 
 }  // namespace workbook

@@ -127,7 +127,7 @@ void XlsWriter::AddSheet(std::string_view name) {
   if (name.find_first_of(":\\/?*[]") != std::string_view::npos)
     throw std::invalid_argument("sheet name must not contain : \\ / ? * [ ]");
   for (auto& s : sheets_)
-    if (SameSheetName(s.name, name)) throw std::invalid_argument("duplicate sheet name " + std::string(name));
+    if (EqualsNoCaseAscii(s.name, name)) throw std::invalid_argument("duplicate sheet name " + std::string(name));
   sheets_.push_back(Sheet{std::string(name), {}});
 }
 

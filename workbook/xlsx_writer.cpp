@@ -77,7 +77,7 @@ void XlsxWriter::AddSheet(std::string_view name) {
   if (name.find_first_of(":\\/?*[]") != std::string_view::npos)
     throw std::invalid_argument("sheet name must not contain : \\ / ? * [ ]");
   for (auto& s : sheets_)
-    if (SameSheetName(s.name, name)) throw std::invalid_argument("duplicate sheet name " + std::string(name));
+    if (EqualsNoCaseAscii(s.name, name)) throw std::invalid_argument("duplicate sheet name " + std::string(name));
   std::FILE* f = std::tmpfile();
   if (!f) throw std::runtime_error(std::string("cannot create a temporary file: ") + std::strerror(errno));
   static const char head[] =
