@@ -79,7 +79,7 @@ bool UsablePhoneLength(const std::string& phone) { return phone.size() >= 3 && p
 
 }  // namespace
 
-CallTargetImporter::CallTargetImporter(SendList& list, ImportOptions options, ImportCallbacks callbacks)
+CallTargetImporter::CallTargetImporter(TargetList& list, ImportOptions options, ImportCallbacks callbacks)
     : list_(list), options_(options), callbacks_(std::move(callbacks)) {}
 
 bool CallTargetImporter::Duplicate(const std::string& phone, ImportCounts& counts) {
@@ -349,7 +349,7 @@ bool CallTargetImporter::AddLeadingZero() {
   missing_zero_ = false;
   if (!callbacks_.ask_add_zero || !callbacks_.ask_add_zero(msg::kAddZero)) return false;
   for (std::size_t i = 0; i < list_.size(); ++i) {
-    const std::string_view phone = list_.Get(i, 1);
+    const std::string phone = list_.Cell(i, 1);
     if (!phone.empty() && phone[0] == '0') continue;
     std::string fixed = "0" + std::string(phone);
     FormatTelNo(fixed);

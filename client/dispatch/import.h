@@ -117,7 +117,7 @@ std::string FormatMessage(std::string_view format, std::initializer_list<std::st
 
 class CallTargetImporter {
  public:
-  CallTargetImporter(SendList& list, ImportOptions options = {}, ImportCallbacks callbacks = {});
+  CallTargetImporter(TargetList& list, ImportOptions options = {}, ImportCallbacks callbacks = {});
 
   ImportResult ImportTextFile(const std::string& path);
   // The same over file contents already read.
@@ -138,7 +138,7 @@ class CallTargetImporter {
     if (callbacks_.status) callbacks_.status(s);
   }
 
-  SendList& list_;
+  TargetList& list_;
   ImportOptions options_;
   ImportCallbacks callbacks_;
   CompactStringSet m_setTelNo;

@@ -27,7 +27,7 @@ std::string CheckSendParams(const SendParams& p) {
   return {};
 }
 
-std::string BuildReqOrvStatement(const SendParams& p, const SendList& list, std::size_t row) {
+std::string BuildReqOrvStatement(const SendParams& p, const TargetList& list, std::size_t row) {
   std::string s;
   s.reserve(160);
   auto q = [&s](std::string_view v) { s += SqlText(v); };
@@ -38,10 +38,10 @@ std::string BuildReqOrvStatement(const SendParams& p, const SendList& list, std:
   s += ",'";
   q(p.title);
   s += "','";
-  s += GetDigits(list.Get(row, 1));
+  s += GetDigits(list.Cell(row, 1));
   for (int c = 2; c <= 5; ++c) {
     s += "','";
-    q(list.Get(row, c));
+    q(list.Cell(row, c));
   }
   s += "','";
   s += GetDigits(p.callback);
@@ -81,7 +81,7 @@ bool QuerionSendTarget::QueryFirstValue(const std::string& sql, std::string* val
   return true;
 }
 
-SendOutcome RunSend(SendList& list, const SendParams& params, SendTarget& target, const std::atomic<bool>* stop,
+SendOutcome RunSend(TargetList& list, const SendParams& params, SendTarget& target, const std::atomic<bool>* stop,
                     const SendCallbacks& cb, long rows_in_send) {
   SendOutcome out;
   const long n = static_cast<long>(list.size());
@@ -122,7 +122,7 @@ SendOutcome RunSend(SendList& list, const SendParams& params, SendTarget& target
       // either; sending stops before it, leaving it and what follows.
       if (batch.GetCount() > 0 && !execute()) return out;
       out.failed = true;
-      out.error = "row " + std::string(list.Get(i, 0)) + " does not fit into a statement batch";
+      out.error = "row " + std::string(list.Cell(i, 0)) + " does not fit into a statement batch";
       return out;
     }
     ++out.processed;
@@ -150,7 +150,7 @@ void SendSession::Begin(const SendParams& params, std::size_t list_rows) {
   pending_ = true;
 }
 
-SendOutcome SendSession::Run(SendList& list, SendTarget& target, const std::atomic<bool>* stop,
+SendOutcome SendSession::Run(TargetList& list, SendTarget& target, const std::atomic<bool>* stop,
                              const SendCallbacks& callbacks) {
   SendOutcome o = RunSend(list, params_, target, stop, callbacks, rows_in_send_);
   if (!o.failed && !o.stopped) pending_ = false;

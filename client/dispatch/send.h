@@ -46,7 +46,7 @@ struct SendParams {
 std::string CheckSendParams(const SendParams& p);
 
 // The statement for one list row (typed values with apostrophes doubled).
-std::string BuildReqOrvStatement(const SendParams& p, const SendList& list, std::size_t row);
+std::string BuildReqOrvStatement(const SendParams& p, const TargetList& list, std::size_t row);
 
 // The count query of the rows the service registered for the send.
 std::string CountSentQuery(const SendParams& p);
@@ -95,7 +95,7 @@ struct SendCallbacks {
 // Sends the list. `rows_in_send` is the number of rows the send began with
 // (the list's size at its first run), so that a resumed send reports the
 // whole send: sent = stored, dropped = rows_in_send - list size - stored.
-SendOutcome RunSend(SendList& list, const SendParams& params, SendTarget& target,
+SendOutcome RunSend(TargetList& list, const SendParams& params, SendTarget& target,
                     const std::atomic<bool>* stop = nullptr, const SendCallbacks& callbacks = {},
                     long rows_in_send = -1);
 
@@ -109,7 +109,7 @@ class SendSession {
   const SendParams& params() const { return params_; }
   long rows_in_send() const { return rows_in_send_; }
   // Runs (or resumes) the send; a send that ends without failure is done.
-  SendOutcome Run(SendList& list, SendTarget& target, const std::atomic<bool>* stop = nullptr,
+  SendOutcome Run(TargetList& list, SendTarget& target, const std::atomic<bool>* stop = nullptr,
                   const SendCallbacks& callbacks = {});
   // Forgets the pending send (the list was imported again).
   void Reset() { pending_ = false; }

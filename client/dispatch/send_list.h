@@ -31,26 +31,41 @@ inline constexpr std::array<std::string_view, kSendColumns> kSendColumnHeaders =
 
 using SendRow = std::array<std::string, kSendColumns>;
 
-class SendList {
+// What the import and the send work on: the compact SendList of the
+// command-line tool, or the send list control of the screens.
+class TargetList {
+ public:
+  virtual ~TargetList() = default;
+  virtual std::size_t size() const = 0;
+  bool empty() const { return size() == 0; }
+  virtual void Clear() = 0;
+  // Appends a row numbered "%d" of its 1-based position, with the phone and
+  // up to four customer information texts.
+  virtual void AppendNumbered(std::string_view phone, const std::array<std::string_view, 4>& info) = 0;
+  // Field `column` of row `index` (0-based from the current front).
+  virtual std::string Cell(std::size_t index, int column) const = 0;
+  // Replaces one field of a row.
+  virtual void Set(std::size_t index, int column, std::string_view value) = 0;
+  // Removes the first n rows (all when n exceeds the size).
+  virtual void RemoveFront(std::size_t n) = 0;
+};
+
+class SendList : public TargetList {
  public:
   static constexpr std::size_t kMaxFieldBytes = 65535;
 
-  std::size_t size() const { return offsets_.size() - first_; }
-  bool empty() const { return size() == 0; }
-  void Clear();
+  std::size_t size() const override { return offsets_.size() - first_; }
+  void Clear() override;
   // Appends a row; fields longer than kMaxFieldBytes are cut (no source
   // produces them: lines and cells are limited far below that).
   void Append(const SendRow& row);
-  // Appends a row numbered "%d" of its 1-based position, with the phone and
-  // up to four customer information texts.
-  void AppendNumbered(std::string_view phone, const std::array<std::string_view, 4>& info);
-  // Field `column` of row `index` (0-based from the current front).
+  void AppendNumbered(std::string_view phone, const std::array<std::string_view, 4>& info) override;
+  // Field `column` of row `index` as a view into the arena.
   std::string_view Get(std::size_t index, int column) const;
+  std::string Cell(std::size_t index, int column) const override { return std::string(Get(index, column)); }
   SendRow GetRow(std::size_t index) const;
-  // Replaces one field of a row.
-  void Set(std::size_t index, int column, std::string_view value);
-  // Removes the first n rows (all when n exceeds the size).
-  void RemoveFront(std::size_t n);
+  void Set(std::size_t index, int column, std::string_view value) override;
+  void RemoveFront(std::size_t n) override;
   // Removes the rows at the given indexes (any order, repeats ignored).
   void Remove(std::vector<std::size_t> indexes);
   // Bytes of storage held, for measuring.
