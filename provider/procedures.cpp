@@ -9,11 +9,9 @@
 
 namespace provider {
 
-ExecResult RunSqlite(sqlite3* db, std::string_view sql, const std::vector<SqlValue>& binds,
-                     const std::function<void(const SqlRow&)>& row) {
-  sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr);
-  if (rc != SQLITE_OK) return SqliteError(db, rc, sql);
+namespace {
+
+void Bind(sqlite3_stmt* stmt, const std::vector<SqlValue>& binds) {
   for (std::size_t i = 0; i < binds.size(); ++i) {
     const int at = static_cast<int>(i + 1);
     if (const auto* n = std::get_if<int64_t>(&binds[i])) sqlite3_bind_int64(stmt, at, *n);
@@ -21,8 +19,12 @@ ExecResult RunSqlite(sqlite3* db, std::string_view sql, const std::vector<SqlVal
       sqlite3_bind_text(stmt, at, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
     else sqlite3_bind_null(stmt, at);
   }
+}
+
+ExecResult Step(sqlite3* db, sqlite3_stmt* stmt, std::string_view sql, const std::function<void(const SqlRow&)>& row) {
   ExecResult result;
   SqlRow fields;
+  int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     if (!row) continue;
     const int n = sqlite3_column_count(stmt);
@@ -40,16 +42,50 @@ ExecResult RunSqlite(sqlite3* db, std::string_view sql, const std::vector<SqlVal
   } else if (!row) {
     result.rows = sqlite3_changes(db);
   }
+  return result;
+}
+
+}  // namespace
+
+ExecResult RunSqlite(sqlite3* db, std::string_view sql, const std::vector<SqlValue>& binds,
+                     const std::function<void(const SqlRow&)>& row) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr);
+  if (rc != SQLITE_OK) return SqliteError(db, rc, sql);
+  Bind(stmt, binds);
+  ExecResult result = Step(db, stmt, sql, row);
   sqlite3_finalize(stmt);
   return result;
 }
 
-int64_t QueryInt(sqlite3* db, std::string_view sql, const std::vector<SqlValue>& binds, ExecResult* result) {
+ExecResult RunSqlite(Engine& engine, std::string_view sql, const std::vector<SqlValue>& binds,
+                     const std::function<void(const SqlRow&)>& row) {
+  int rc = SQLITE_OK;
+  const PreparedStatement stmt = engine.Prepare(sql, &rc);
+  if (!stmt) return SqliteError(engine.handle(), rc, sql);
+  Bind(stmt.get(), binds);
+  return Step(engine.handle(), stmt.get(), sql, row);
+}
+
+namespace {
+
+template <typename Db>
+int64_t FirstInt(Db& db, std::string_view sql, const std::vector<SqlValue>& binds, ExecResult* result) {
   int64_t value = 0;
   *result = RunSqlite(db, sql, binds, [&](const SqlRow& r) {
     if (!r.empty()) value = std::strtoll(r[0].c_str(), nullptr, 10);
   });
   return value;
+}
+
+}  // namespace
+
+int64_t QueryInt(sqlite3* db, std::string_view sql, const std::vector<SqlValue>& binds, ExecResult* result) {
+  return FirstInt(db, sql, binds, result);
+}
+
+int64_t QueryInt(Engine& engine, std::string_view sql, const std::vector<SqlValue>& binds, ExecResult* result) {
+  return FirstInt(engine, sql, binds, result);
 }
 
 std::string DatePart(std::string_view now) {
@@ -130,20 +166,20 @@ class Args {
 };
 
 // Runs SQL and turns a failure into a Failure.
-void Run(sqlite3* db, std::string_view sql, const std::vector<SqlValue>& binds,
+void Run(Engine& db, std::string_view sql, const std::vector<SqlValue>& binds,
          const std::function<void(const SqlRow&)>& row = {}) {
   ExecResult r = RunSqlite(db, sql, binds, row);
   if (!r.ok()) throw Failure{r};
 }
 
-int64_t Int(sqlite3* db, std::string_view sql, const std::vector<SqlValue>& binds) {
+int64_t Int(Engine& db, std::string_view sql, const std::vector<SqlValue>& binds) {
   ExecResult r;
   const int64_t v = QueryInt(db, sql, binds, &r);
   if (!r.ok()) throw Failure{r};
   return v;
 }
 
-int64_t Changes(sqlite3* db, std::string_view sql, const std::vector<SqlValue>& binds) {
+int64_t Changes(Engine& db, std::string_view sql, const std::vector<SqlValue>& binds) {
   ExecResult r = RunSqlite(db, sql, binds);
   if (!r.ok()) throw Failure{r};
   return r.rows;
@@ -183,7 +219,7 @@ void Emit(const RowSink& sink, const SqlRow& row) {
 // The deny-list rule shared by the two request procedures: with the common
 // flag set a number on the common list (user 'all') is declined, with the
 // user flag set a number on the user's own list.
-bool Denied(sqlite3* db, const std::string& user, const std::string& phone, int64_t common_flag, int64_t user_flag) {
+bool Denied(Engine& db, const std::string& user, const std::string& phone, int64_t common_flag, int64_t user_flag) {
   if (common_flag && Int(db, "SELECT count(*) FROM T_DENY_ORV WHERE C_USER_ID = 'all' AND C_TELNUM = ?", {phone}))
     return true;
   if (user_flag && Int(db, "SELECT count(*) FROM T_DENY_ORV WHERE C_USER_ID = ? AND C_TELNUM = ?", {user, phone}))
@@ -191,7 +227,7 @@ bool Denied(sqlite3* db, const std::string& user, const std::string& phone, int6
   return false;
 }
 
-void CheckService(sqlite3* db, const Args& a, const std::string& user, int64_t svc) {
+void CheckService(Engine& db, const Args& a, const std::string& user, int64_t svc) {
   if (!Int(db, "SELECT count(*) FROM SERVICE_INFO WHERE SVC_ID = ? AND USER_ID = ?", {svc, user}))
     a.Refuse("service " + std::to_string(svc) + " of user '" + user + "' does not exist");
 }
@@ -199,7 +235,7 @@ void CheckService(sqlite3* db, const Args& a, const std::string& user, int64_t s
 // exec P_INSERT_REQ_ORV user, svc, title, phone, info1..4, callback,
 //   reserve, reg_date, reg_time, common_flag, user_flag
 void InsertReqOrv(Engine& e, const Args& a, const RowSink&) {
-  sqlite3* db = e.handle();
+  Engine& db = e;
   const std::string& user = a.Text(0);
   const int64_t svc = a.Int(1, "service ID");
   const std::string& title = a.Text(2);
@@ -213,10 +249,12 @@ void InsertReqOrv(Engine& e, const Args& a, const RowSink&) {
   // A row that the same send registered already (a batch sent again after
   // its answer was lost) is not registered twice, whether it still waits or
   // has been called meanwhile.
-  const std::vector<SqlValue> key{svc, reg_date, reg_time, phone, title};
-  if (Int(db, "SELECT count(*) FROM REQ_ORV WHERE SVC_ID = ? AND REG_DATE = ? AND REG_TIME = ? AND RECV_PHONE = ? AND TITLE = ?", key) ||
-      Int(db, "SELECT count(*) FROM RST_ORV WHERE SVC_ID = ? AND REG_DATE = ? AND REG_TIME = ? AND RECV_PHONE = ? AND TITLE = ?", key) ||
-      Int(db, "SELECT count(*) FROM RST_ORV_HIST WHERE SVC_ID = ? AND REG_DATE = ? AND REG_TIME = ? AND RECV_PHONE = ? AND TITLE = ?", key))
+  if (Int(db,
+          "SELECT EXISTS (SELECT 1 FROM REQ_ORV WHERE SVC_ID = ?1 AND REG_DATE = ?2 AND REG_TIME = ?3 AND RECV_PHONE = ?4 "
+          "AND TITLE = ?5) OR EXISTS (SELECT 1 FROM RST_ORV WHERE SVC_ID = ?1 AND REG_DATE = ?2 AND REG_TIME = ?3 AND "
+          "RECV_PHONE = ?4 AND TITLE = ?5) OR EXISTS (SELECT 1 FROM RST_ORV_HIST WHERE SVC_ID = ?1 AND REG_DATE = ?2 AND "
+          "REG_TIME = ?3 AND RECV_PHONE = ?4 AND TITLE = ?5)",
+          {svc, reg_date, reg_time, phone, title}))
     return;
   Run(db,
       "INSERT INTO REQ_ORV (USER_ID, SVC_ID, TITLE, RECV_PHONE, CUST_INFO, CUST_INFO2, CUST_INFO3, CUST_INFO4, "
@@ -227,7 +265,7 @@ void InsertReqOrv(Engine& e, const Args& a, const RowSink&) {
 // exec P_INSERT_REQ_TMP user, svc, title, phone, info1..4, callback,
 //   reg_date, reg_time, common_flag, user_flag
 void InsertReqTmp(Engine& e, const Args& a, const RowSink&) {
-  sqlite3* db = e.handle();
+  Engine& db = e;
   const std::string& user = a.Text(0);
   const int64_t svc = a.Int(1, "service ID");
   const std::string& title = a.Text(2);
@@ -251,7 +289,7 @@ void InsertReqTmp(Engine& e, const Args& a, const RowSink&) {
 // digits, the form in which requests carry it; a number already on the
 // user's list keeps its first registration.
 void InsertDenyList(Engine& e, const Args& a, const RowSink&) {
-  sqlite3* db = e.handle();
+  Engine& db = e;
   const std::string& user = a.Text(0);
   if (user.empty()) a.Fail(0, "user ID", "is empty");
   std::string digits;
@@ -265,7 +303,7 @@ void InsertDenyList(Engine& e, const Args& a, const RowSink&) {
 // { call P_ORV_DELETE_REQ_ORV(svc)}: deletes a chunk of the service's
 // waiting and paused requests; one row: the number still left.
 void DeleteReqOrv(Engine& e, const Args& a, const RowSink& sink, int chunk) {
-  sqlite3* db = e.handle();
+  Engine& db = e;
   const int64_t svc = a.Int(0, "service ID");
   Run(db,
       "DELETE FROM REQ_ORV WHERE ORV_ID IN (SELECT ORV_ID FROM REQ_ORV WHERE SVC_ID = ? AND PROGRESS IN ('0','9') "
@@ -278,7 +316,7 @@ void DeleteReqOrv(Engine& e, const Args& a, const RowSink& sink, int chunk) {
 // results (RST_ORV, RST_ORV_HIST) dialled in the period and of their
 // callbacks; one row: results left, callbacks left.
 void DeleteOldData(Engine& e, const Args& a, const RowSink& sink, int chunk) {
-  sqlite3* db = e.handle();
+  Engine& db = e;
   const std::string& user = a.Text(0);
   const std::string& from = a.Date(1, "from date");
   const std::string& to = a.Date(2, "to date");
@@ -308,7 +346,7 @@ void DeleteOldData(Engine& e, const Args& a, const RowSink& sink, int chunk) {
 // registered in the period: title, waiting, paused, called (results),
 // successful calls, success rate in percent; last the row "총계".
 void QueryReqOrvByTitle(Engine& e, const Args& a, const RowSink& sink) {
-  sqlite3* db = e.handle();
+  Engine& db = e;
   const int64_t svc = a.Int(0, "service ID");
   const std::string& from = a.Date(1, "from date");
   const std::string& to = a.Date(2, "to date");
@@ -352,7 +390,7 @@ void QueryReqOrvByTitle(Engine& e, const Args& a, const RowSink& sink) {
 // dial time: service name, hour (two digits), answered calls, callbacks,
 // callback rate in percent.
 void CallbackRate(Engine& e, const Args& a, const RowSink& sink) {
-  sqlite3* db = e.handle();
+  Engine& db = e;
   const std::string& user = a.Text(0);
   const std::string& from = a.Date(1, "from date");
   const std::string& to = a.Date(2, "to date");
@@ -377,7 +415,7 @@ constexpr const char* kCodeSums =
 // ID, service name, period (yyyy-mm-dd, or the hour as two digits), total,
 // answered, answer rate, busy, voice mailbox, no answer, unassigned, other.
 void ResultAnalysis(Engine& e, const Args& a, const RowSink& sink) {
-  sqlite3* db = e.handle();
+  Engine& db = e;
   const std::string& user = a.Text(0);
   const std::string& from = a.Date(1, "from date");
   const std::string& to = a.Date(2, "to date");
@@ -399,7 +437,7 @@ void ResultAnalysis(Engine& e, const Args& a, const RowSink& sink) {
 // numbers (01...), their charge, charged calls to other lines, their charge.
 // A charged call is one with a charge (USE_PAY > 0).
 void TelephoneCharges(Engine& e, const Args& a, const RowSink& sink) {
-  sqlite3* db = e.handle();
+  Engine& db = e;
   const std::string& user = a.Text(0);
   const std::string& from = a.Date(1, "from date");
   const std::string& to = a.Date(2, "to date");
@@ -419,7 +457,7 @@ void TelephoneCharges(Engine& e, const Args& a, const RowSink& sink) {
 // service name, total, successes, failures, busy, voice mailbox, no answer,
 // unassigned, other. After each group's services a "소계" row, last "총계".
 void ResearchSummary(Engine& e, const Args& a, const RowSink& sink) {
-  sqlite3* db = e.handle();
+  Engine& db = e;
   const std::string& user = a.Text(0);
   const std::string& from = a.Date(1, "from date");
   const std::string& to = a.Date(2, "to date");
@@ -464,7 +502,7 @@ void ResearchSummary(Engine& e, const Args& a, const RowSink& sink) {
 
 // One row of 90 counts: for questions 1 to 10 the number of replies whose
 // key at that question is 1, 2, ... 9.
-void EmitAnswerCounts(sqlite3* db, const std::string& where, const std::vector<SqlValue>& binds,
+void EmitAnswerCounts(Engine& db, const std::string& where, const std::vector<SqlValue>& binds,
                       const RowSink& sink) {
   std::array<int64_t, 90> counts{};
   Run(db, "SELECT RES_REPLY FROM V_RST_ORV WHERE " + where, binds, [&](const SqlRow& r) {
@@ -483,7 +521,7 @@ void ResearchStatisByDate(Engine& e, const Args& a, const RowSink& sink) {
   const int64_t svc = a.Int(1, "service ID");
   const std::string& date = a.Date(2, "date");
   const int64_t min = a.Int(3, "minimum answers");
-  EmitAnswerCounts(e.handle(),
+  EmitAnswerCounts(e,
                    "USER_ID = ? AND SVC_ID = ? AND DIAL_DATE = ? AND DELETE_FLAG <> '1' AND RES_CODE = 0 AND "
                    "length(RES_REPLY) >= ?",
                    {user, svc, date, min}, sink);
@@ -497,7 +535,7 @@ void ResearchStatisByTitle(Engine& e, const Args& a, const RowSink& sink) {
   const std::string& to = a.Date(3, "to date");
   const std::string& title = a.Text(4);
   const int64_t min = a.Int(5, "minimum answers");
-  EmitAnswerCounts(e.handle(),
+  EmitAnswerCounts(e,
                    "USER_ID = ? AND SVC_ID = ? AND DIAL_DATE BETWEEN ? AND ? AND TITLE = ? AND DELETE_FLAG <> '1' "
                    "AND RES_CODE = 0 AND length(RES_REPLY) >= ?",
                    {user, svc, from, to, title, min}, sink);
@@ -508,7 +546,7 @@ void ResearchStatisByTitle(Engine& e, const Args& a, const RowSink& sink) {
 // of the dial dates with grouping '0', those of the title with '1'. One
 // row: the number of results marked.
 void ResearchDeleteTitle(Engine& e, const Args& a, const RowSink& sink) {
-  sqlite3* db = e.handle();
+  Engine& db = e;
   const std::string& user = a.Text(0);
   const int64_t svc = a.Int(1, "service ID");
   const std::string& from = a.Date(2, "from date");
@@ -537,7 +575,7 @@ void ResearchDeleteTitle(Engine& e, const Args& a, const RowSink& sink) {
 // total, connection failed (result code not 0), no answer (answered, no
 // key), partial answer (fewer keys than `valid`), complete answer.
 void ElecResearchSummary(Engine& e, const Args& a, const RowSink& sink) {
-  sqlite3* db = e.handle();
+  Engine& db = e;
   const std::string& user = a.Text(0);
   const int64_t svc = a.Int(1, "service ID");
   const std::string& from = a.Date(2, "from date");

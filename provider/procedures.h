@@ -37,8 +37,13 @@ using SqlRow = std::vector<std::string>;
 // with the values bound in order; each result row goes to `row` (NULL as "").
 ExecResult RunSqlite(sqlite3* db, std::string_view sql, const std::vector<SqlValue>& binds,
                      const std::function<void(const SqlRow&)>& row = {});
+// The same on the engine's connection with the statement kept for the next
+// run of the same text (Engine::Prepare): for SQL run once per request row.
+ExecResult RunSqlite(Engine& engine, std::string_view sql, const std::vector<SqlValue>& binds,
+                     const std::function<void(const SqlRow&)>& row = {});
 // The first column of the first row as an integer (0 without a row).
 int64_t QueryInt(sqlite3* db, std::string_view sql, const std::vector<SqlValue>& binds, ExecResult* result);
+int64_t QueryInt(Engine& engine, std::string_view sql, const std::vector<SqlValue>& binds, ExecResult* result);
 
 // "YYYY-MM-DD hh:mm:ss.mmm" (Engine::LocalNow) -> "yyyymmdd" and "hhmmss".
 std::string DatePart(std::string_view local_now);

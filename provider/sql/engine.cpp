@@ -391,40 +391,79 @@ struct Engine::Impl {
   std::map<std::string, Registered> procedures;  // by lower-case name
   std::list<ScalarFunction> functions;          // stable addresses for SQLite
   std::vector<bool> tx_outer;                   // per open scope: BEGIN (true) or SAVEPOINT
-  // Prepared plain inserts by their parameterized text. A batch of call
-  // requests is thousands of inserts of one shape: parsing it once for all
-  // of them is most of the cost saved.
-  static constexpr std::size_t kMaxCachedStatements = 32;
-  std::unordered_map<std::string, sqlite3_stmt*> prepared;
+  // Kept statements by their native text: the plain inserts of a batch
+  // (thousands of one shape) and the procedures' queries. Parsing each once
+  // for all of its runs is most of the cost saved.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  struct Kept {
+    sqlite3_stmt* stmt = nullptr;
+    bool handed_out = false;
+  };
+  std::unordered_map<std::string, Kept, TextHash, std::equal_to<>> prepared;
+  // The transaction-scope statements, prepared on first use.
+  std::map<std::string_view, sqlite3_stmt*> scope_statements;
 };
 
 Engine::Engine(sqlite3* db, const EngineOptions& options)
     : db_(db), options_(options), impl_(std::make_unique<Impl>()) {}
 
 Engine::~Engine() {
-  for (auto& [text, stmt] : impl_->prepared) sqlite3_finalize(stmt);
+  for (auto& [text, kept] : impl_->prepared) {
+    assert(!kept.handed_out);
+    sqlite3_finalize(kept.stmt);
+  }
+  for (auto& [text, stmt] : impl_->scope_statements) sqlite3_finalize(stmt);
   if (db_) sqlite3_close_v2(db_);
 }
 
-ExecResult Engine::RunPrepared(const Statement& st) {
-  sqlite3_stmt* stmt = nullptr;
-  auto it = impl_->prepared.find(st.param_sql);
-  if (it != impl_->prepared.end()) {
-    stmt = it->second;
+PreparedStatement::~PreparedStatement() {
+  if (!stmt_) return;
+  if (handed_out_) {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    *handed_out_ = false;
   } else {
-    const int rc = sqlite3_prepare_v3(db_, st.param_sql.c_str(), static_cast<int>(st.param_sql.size()),
-                                      SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
-    if (rc != SQLITE_OK || !stmt) {
-      sqlite3_finalize(stmt);
-      return SqliteError(db_, rc, st.source);
-    }
-    if (impl_->prepared.size() >= Impl::kMaxCachedStatements) {
-      for (auto& [text, old] : impl_->prepared) sqlite3_finalize(old);
-      impl_->prepared.clear();
-    }
-    impl_->prepared.emplace(st.param_sql, stmt);
+    sqlite3_finalize(stmt_);
   }
+}
+
+PreparedStatement Engine::Prepare(std::string_view sql, int* rc) {
+  *rc = SQLITE_OK;
+  auto it = impl_->prepared.find(sql);
+  if (it != impl_->prepared.end() && !it->second.handed_out) {
+    it->second.handed_out = true;
+    return {it->second.stmt, &it->second.handed_out};
+  }
+  sqlite3_stmt* stmt = nullptr;
+  *rc = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+  if (*rc != SQLITE_OK || !stmt) {
+    sqlite3_finalize(stmt);
+    if (*rc == SQLITE_OK) *rc = SQLITE_MISUSE;  // no statement in the text
+    return {};
+  }
+  if (it != impl_->prepared.end()) return {stmt, nullptr};  // the kept one is in use
+  if (impl_->prepared.size() >= kMaxKeptStatements) {
+    for (auto k = impl_->prepared.begin(); k != impl_->prepared.end();) {
+      if (k->second.handed_out) {
+        ++k;
+      } else {
+        sqlite3_finalize(k->second.stmt);
+        k = impl_->prepared.erase(k);
+      }
+    }
+  }
+  Impl::Kept& kept = impl_->prepared.emplace(std::string(sql), Impl::Kept{stmt, true}).first->second;
+  return {stmt, &kept.handed_out};
+}
+
+ExecResult Engine::RunPrepared(const Statement& st) {
   int rc = SQLITE_OK;
+  const PreparedStatement prepared = Prepare(st.param_sql, &rc);
+  if (!prepared) return SqliteError(db_, rc, st.source);
+  sqlite3_stmt* stmt = prepared.get();
   for (std::size_t i = 0; i < st.params.size() && rc == SQLITE_OK; ++i) {
     const Param& p = st.params[i];
     const int index = static_cast<int>(i) + 1;
@@ -460,8 +499,6 @@ ExecResult Engine::RunPrepared(const Statement& st) {
   } else {
     result = SqliteError(db_, s, st.source);
   }
-  sqlite3_reset(stmt);
-  sqlite3_clear_bindings(stmt);
   return result;
 }
 
@@ -568,10 +605,26 @@ ExecResult Engine::ExecuteNative(std::string_view script) {
   return result;
 }
 
+int Engine::RunScopeStatement(const char* sql) {
+  sqlite3_stmt*& stmt = impl_->scope_statements[sql];
+  if (!stmt) {
+    const int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      stmt = nullptr;
+      impl_->scope_statements.erase(sql);
+      return rc;
+    }
+  }
+  int rc = sqlite3_step(stmt);
+  sqlite3_reset(stmt);
+  return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
 ExecResult Engine::Begin(bool writer) {
   const bool outer = sqlite3_get_autocommit(db_) != 0;
   const char* sql = !outer ? "SAVEPOINT tm_scope" : writer ? "BEGIN IMMEDIATE" : "BEGIN";
-  const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+  const int rc = RunScopeStatement(sql);
   if (rc != SQLITE_OK) return SqliteError(db_, rc, sql);
   impl_->tx_outer.push_back(outer);
   return {};
@@ -583,10 +636,10 @@ ExecResult Engine::Commit() {
   impl_->tx_outer.pop_back();
   if (outer && sqlite3_get_autocommit(db_)) return {};  // nothing left to commit
   const char* sql = outer ? "COMMIT" : "RELEASE tm_scope";
-  const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+  const int rc = RunScopeStatement(sql);
   if (rc != SQLITE_OK) {
     ExecResult err = SqliteError(db_, rc, sql);
-    if (outer && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (outer && !sqlite3_get_autocommit(db_)) RunScopeStatement("ROLLBACK");
     return err;
   }
   return {};
@@ -598,9 +651,10 @@ void Engine::Rollback() {
   impl_->tx_outer.pop_back();
   if (sqlite3_get_autocommit(db_)) return;  // SQLite already rolled the transaction back
   if (outer) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    RunScopeStatement("ROLLBACK");
   } else {
-    sqlite3_exec(db_, "ROLLBACK TO tm_scope; RELEASE tm_scope", nullptr, nullptr, nullptr);
+    RunScopeStatement("ROLLBACK TO tm_scope");
+    RunScopeStatement("RELEASE tm_scope");
   }
 }
 
@@ -773,12 +827,12 @@ ExecResult Engine::ExecuteBatch(std::string_view batch, int32_t count, int32_t* 
   if (!begun.ok()) return begun;
   ExecResult total;
   for (std::string_view piece : pieces) {
-    // A piece that is one plain statement needs no savepoint of its own:
-    // SQLite undoes a failing statement by itself and keeps the transaction.
-    // Several statements, or a procedure, get a savepoint so that a failure
-    // undoes all of the piece.
+    // A piece that is one statement needs no savepoint of its own: SQLite
+    // undoes a failing plain statement by itself and keeps the transaction,
+    // and a procedure call runs in a savepoint of its own. Several
+    // statements get a savepoint so that a failure undoes all of the piece.
     const Translation t = Translate(piece, options_.limits);
-    const bool single = t.ok() && t.statements.size() == 1 && !t.statements[0].is_call;
+    const bool single = t.ok() && t.statements.size() == 1;
     ExecResult scope = single ? ExecResult{} : Begin();
     ExecResult r = scope.ok() ? ExecResult{} : scope;
     if (r.ok()) {

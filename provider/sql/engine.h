@@ -42,6 +42,7 @@
 #include "provider/sql/translate.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace provider {
 
@@ -101,6 +102,32 @@ struct EngineOptions {
   // Local date and time for getdate(), "YYYY-MM-DD hh:mm:ss.mmm"; the
   // system's local clock when empty.
   std::function<std::string()> local_now;
+};
+
+// A native SQLite statement handed out by Engine::Prepare. A kept one goes
+// back to the engine reset and without bindings when this ends; one
+// prepared for this use alone is finalized. It must not outlive the engine.
+class PreparedStatement {
+ public:
+  PreparedStatement() = default;
+  PreparedStatement(PreparedStatement&& other) noexcept : stmt_(other.stmt_), handed_out_(other.handed_out_) {
+    other.stmt_ = nullptr;
+  }
+  PreparedStatement& operator=(PreparedStatement&&) = delete;
+  PreparedStatement(const PreparedStatement&) = delete;
+  PreparedStatement& operator=(const PreparedStatement&) = delete;
+  ~PreparedStatement();
+
+  sqlite3_stmt* get() const { return stmt_; }
+  explicit operator bool() const { return stmt_ != nullptr; }
+
+ private:
+  friend class Engine;
+  // handed_out: the kept statement's mark, cleared when this ends; nullptr
+  // for a statement of this use alone.
+  PreparedStatement(sqlite3_stmt* stmt, bool* handed_out) : stmt_(stmt), handed_out_(handed_out) {}
+  sqlite3_stmt* stmt_ = nullptr;
+  bool* handed_out_ = nullptr;
 };
 
 class Engine {
@@ -171,6 +198,15 @@ class Engine {
   const ProcedureCall* current_call() const { return current_call_; }
 
   sqlite3* handle() { return db_; }
+
+  // The native SQLite statement of `sqlite_sql` (one statement), prepared
+  // once per connection and kept for the texts run again and again, like a
+  // procedure's queries (at most kMaxKeptStatements of them; when more come,
+  // the ones not handed out are dropped). The same text asked for while its
+  // kept statement is handed out (from a row callback) gets a statement of
+  // its own. Empty, with *rc set, when SQLite refuses the text.
+  static constexpr std::size_t kMaxKeptStatements = 64;
+  PreparedStatement Prepare(std::string_view sqlite_sql, int* rc);
   const EngineOptions& options() const { return options_; }
 
   // The local date and time used for getdate().
@@ -191,6 +227,9 @@ class Engine {
   ExecResult Begin(bool writer = true);
   ExecResult Commit();
   void Rollback();
+  // Runs one of the fixed scope statements (BEGIN, SAVEPOINT, ...), each
+  // prepared once; the SQLite code.
+  int RunScopeStatement(const char* sql);
 
   sqlite3* db_ = nullptr;
   EngineOptions options_;

@@ -1,6 +1,7 @@
 #include "provider/sql/engine.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -285,6 +286,41 @@ TEST_F(EngineTest, FailingProcedureUndoesItsWork) {
   EXPECT_EQ(r.code, sqlcode::kOther);
   EXPECT_EQ(executed, 1);
   EXPECT_EQ(Query("select C_TELNUM from T_DENY_ORV"), (Rows{{"0104"}}));
+}
+
+TEST_F(EngineTest, KeptStatementIsReusedButNeverHandedOutWhileItSteps) {
+  Run("insert into USER_INFO (USER_ID) values ('a'); insert into USER_INFO (USER_ID) values ('b')");
+  const std::string text = "SELECT USER_ID FROM USER_INFO ORDER BY USER_ID";
+  int rc = SQLITE_OK;
+  sqlite3_stmt* kept = nullptr;
+  {
+    const PreparedStatement outer = engine_->Prepare(text, &rc);
+    ASSERT_TRUE(outer) << rc;
+    kept = outer.get();
+    ASSERT_EQ(sqlite3_step(outer.get()), SQLITE_ROW);
+    {
+      // The same text while the kept one is in the middle of its rows.
+      const PreparedStatement inner = engine_->Prepare(text, &rc);
+      ASSERT_TRUE(inner);
+      EXPECT_NE(inner.get(), kept);
+      int rows = 0;
+      while (sqlite3_step(inner.get()) == SQLITE_ROW) ++rows;
+      EXPECT_EQ(rows, 2);
+    }
+    // More texts than are kept: the handed-out statement survives the clean-up.
+    for (std::size_t i = 0; i <= Engine::kMaxKeptStatements; ++i)
+      ASSERT_TRUE(engine_->Prepare("SELECT " + std::to_string(i), &rc));
+    ASSERT_EQ(sqlite3_step(outer.get()), SQLITE_ROW);
+    EXPECT_EQ(reinterpret_cast<const char*>(sqlite3_column_text(outer.get(), 0)), std::string("b"));
+    EXPECT_EQ(sqlite3_step(outer.get()), SQLITE_DONE);
+  }
+  // Handed back reset: the next use starts from the first row.
+  const PreparedStatement again = engine_->Prepare(text, &rc);
+  EXPECT_EQ(again.get(), kept);
+  ASSERT_EQ(sqlite3_step(again.get()), SQLITE_ROW);
+  EXPECT_EQ(reinterpret_cast<const char*>(sqlite3_column_text(again.get(), 0)), std::string("a"));
+  EXPECT_FALSE(engine_->Prepare("SELEC 1", &rc));
+  EXPECT_EQ(rc, SQLITE_ERROR);
 }
 
 TEST_F(EngineTest, ArgumentCountsAreChecked) {
