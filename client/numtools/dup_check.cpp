@@ -1,0 +1,350 @@
+#include "client/numtools/dup_check.h"
+
+#include <cassert>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "client/app/text_util.h"
+#include "client/dispatch/import.h"
+#include "platform/codepage.h"
+
+namespace numtools {
+
+// ------------------------------------------------------------------ arena
+
+// Bump allocation in fixed blocks; everything goes at once.
+class NumberMap::Arena {
+ public:
+  static constexpr std::size_t kBlockBytes = 1 << 20;
+
+  void* Allocate(std::size_t bytes, std::size_t align) {
+    assert(bytes <= kBlockBytes);
+    std::size_t at = (used_ + align - 1) & ~(align - 1);
+    if (blocks_.empty() || at + bytes > kBlockBytes) {
+      blocks_.push_back(std::make_unique<unsigned char[]>(kBlockBytes));
+      at = 0;
+    }
+    used_ = at + bytes;
+    return blocks_.back().get() + at;
+  }
+  void Clear() {
+    blocks_.clear();
+    used_ = 0;
+  }
+  std::size_t Capacity() const { return blocks_.size() * kBlockBytes; }
+
+ private:
+  std::vector<std::unique_ptr<unsigned char[]>> blocks_;
+  std::size_t used_ = 0;
+};
+
+namespace {
+
+// The tree's nodes taken from the arena; freeing one is a no-op.
+class ArenaResource : public std::pmr::memory_resource {
+ public:
+  explicit ArenaResource(std::function<void*(std::size_t, std::size_t)> allocate) : allocate_(std::move(allocate)) {}
+
+ private:
+  void* do_allocate(std::size_t bytes, std::size_t align) override { return allocate_(bytes, align); }
+  void do_deallocate(void*, std::size_t, std::size_t) override {}
+  bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+  std::function<void*(std::size_t, std::size_t)> allocate_;
+};
+
+}  // namespace
+
+NumberMap::NumberMap()
+    : arena_(std::make_unique<Arena>()),
+      nodes_(std::make_unique<ArenaResource>(
+          [a = arena_.get()](std::size_t bytes, std::size_t align) { return a->Allocate(bytes, align); })),
+      set_(nodes_.get()) {}
+
+NumberMap::~NumberMap() = default;
+
+std::size_t NumberMap::EncodedSize(std::string_view digits, const std::string_view (&info)[4]) {
+  std::size_t n = 1 + digits.size();
+  for (std::string_view f : info) n += 1 + f.size();
+  return n;
+}
+
+void NumberMap::Encode(unsigned char* out, std::string_view digits, const std::string_view (&info)[4]) {
+  auto put = [&out](std::string_view s) {
+    *out++ = static_cast<unsigned char>(s.size());
+    std::memcpy(out, s.data(), s.size());
+    out += s.size();
+  };
+  put(digits);
+  for (std::string_view f : info) put(f);
+}
+
+NumberMap::Entry NumberMap::Decode(const unsigned char* rec) {
+  Entry e;
+  auto get = [&rec]() {
+    std::string_view s(reinterpret_cast<const char*>(rec + 1), rec[0]);
+    rec += 1 + s.size();
+    return s;
+  };
+  e.digits = get();
+  for (std::string_view& f : e.info) f = get();
+  return e;
+}
+
+bool NumberMap::Put(std::string_view digits, const std::string_view (&info)[4]) {
+  assert(digits.size() <= 255);
+  for ([[maybe_unused]] std::string_view f : info) assert(f.size() <= 255);
+  const std::size_t size = EncodedSize(digits, info);
+  auto it = set_.lower_bound(digits);
+  if (it != set_.end() && Key(it->rec) == digits) {
+    const Entry old = Decode(it->rec);
+    // A record that fits the old one's bytes is written over it; a longer
+    // one goes to a new place (the old bytes stay unused).
+    if (size <= EncodedSize(old.digits, old.info)) {
+      Encode(const_cast<unsigned char*>(it->rec), digits, info);
+    } else {
+      auto* rec = static_cast<unsigned char*>(arena_->Allocate(size, 1));
+      Encode(rec, digits, info);
+      it->rec = rec;
+    }
+    return false;
+  }
+  auto* rec = static_cast<unsigned char*>(arena_->Allocate(size, 1));
+  Encode(rec, digits, info);
+  set_.emplace_hint(it, Slot{rec});
+  return true;
+}
+
+void NumberMap::Clear() {
+  set_.clear();
+  arena_->Clear();
+}
+
+void NumberMap::ForEach(const std::function<void(const Entry&)>& fn) const {
+  for (const Slot& s : set_) fn(Decode(s.rec));
+}
+
+std::size_t NumberMap::MemoryUsed() const { return arena_->Capacity(); }
+
+// ------------------------------------------------------------------- text
+
+std::string_view Cp949Prefix(std::string_view cp949, std::size_t max_bytes) {
+  std::size_t i = 0;
+  while (i < cp949.size()) {
+    const auto c = static_cast<unsigned char>(cp949[i]);
+    // A lead byte with its trail byte is one character; a lone lead byte
+    // at the end counts as one.
+    const std::size_t n = c >= 0x81 && c <= 0xFE && i + 1 < cp949.size() ? 2 : 1;
+    if (i + n > max_bytes) break;
+    i += n;
+  }
+  return cp949.substr(0, i);
+}
+
+std::string OutputFileName(std::string_view name, int part) {
+  // The dot of the file name, not one of a folder's name.
+  const std::size_t slash = name.rfind('/');
+  std::size_t dot = name.rfind('.');
+  if (dot != std::string_view::npos && slash != std::string_view::npos && dot < slash) dot = std::string_view::npos;
+  const std::string_view base = dot == std::string_view::npos ? name : name.substr(0, dot);
+  const std::string_view ext = dot == std::string_view::npos ? std::string_view("txt") : name.substr(dot + 1);
+  std::string out(base);
+  if (part > 0) out += "_" + std::to_string(part);
+  out += ".";
+  out += ext;
+  return out;
+}
+
+// ---------------------------------------------------------------- checker
+
+DupChecker::DupChecker(DupCheckOptions options, DupCheckCallbacks callbacks)
+    : options_(options), callbacks_(std::move(callbacks)) {}
+
+namespace {
+
+bool Ascii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
+bool DupChecker::ReadFile(const std::string& path, DupCheckResult& r) {
+  std::string bytes;
+  {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+      r.status = DupCheckStatus::kInputOpenFailed;
+      r.failed_path = path;
+      return false;
+    }
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    if (in.bad()) {
+      r.status = DupCheckStatus::kInputOpenFailed;
+      r.failed_path = path;
+      return false;
+    }
+    bytes = std::move(ss).str();
+  }
+  if (callbacks_.file_started) callbacks_.file_started(path);
+
+  std::string_view text = bytes;
+  const dispatch::TextEncoding enc = dispatch::DetectEncoding(text);
+  if (enc == dispatch::TextEncoding::kUtf8Bom) text.remove_prefix(3);
+  const bool utf8 = enc != dispatch::TextEncoding::kCp949;
+
+  std::string converted;
+  std::string key;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    if (Stopped()) {
+      r.status = DupCheckStatus::kStopped;
+      return false;
+    }
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (line.size() > options_.max_line_bytes || line.find('\0') != std::string_view::npos) {
+      r.status = DupCheckStatus::kInputNotText;
+      r.failed_path = path;
+      return false;
+    }
+    const std::size_t cr = line.rfind('\r');
+    if (cr != std::string_view::npos) line = line.substr(0, cr);
+    if (utf8 && !Ascii(line)) line = converted = platform::Utf8ToCp949(line);
+    if (line.size() <= kShortLineBytes) continue;
+
+    // Fields as the import splits them: a run of commas is one separator.
+    dispatch::CStrTokenizer tok(line);
+    std::string fields[5];
+    int n = 0;
+    while (n < 5 && !tok.IsEmpty()) {
+      std::string f = tok.NextToken(",");
+      if (!f.empty()) fields[n++] = std::move(f);
+    }
+    key = fields[0];
+    StripNonDigits(key);
+    // A line whose number field holds no digit (a header line, say) would
+    // become a record without a number.
+    if (key.empty()) {
+      ++r.skipped;
+      continue;
+    }
+    std::string_view info[4];
+    for (int k = 0; k < 4; ++k) {
+      info[k] = Cp949Prefix(fields[k + 1], kInfoMaxBytes);
+      if (info[k].size() < fields[k + 1].size()) ++r.cut_fields;
+    }
+    map_.Put(key, info);
+    ++r.read;
+    if (r.read % 10 == 1 && callbacks_.reading) callbacks_.reading(r.read);
+  }
+  return true;
+}
+
+DupCheckResult DupChecker::Read(const std::vector<std::string>& inputs) {
+  map_.Clear();
+  DupCheckResult r;
+  for (const std::string& path : inputs) {
+    if (!ReadFile(path, r)) break;
+  }
+  r.distinct = static_cast<long>(map_.size());
+  return r;
+}
+
+namespace {
+
+// One output file written through a buffer; a failed write or close is
+// remembered.
+class OutFile {
+ public:
+  explicit OutFile(const std::string& path) : f_(std::fopen(path.c_str(), "wb")) {}
+  ~OutFile() { Close(); }
+  bool open() const { return f_ != nullptr; }
+  void Put(std::string_view s) {
+    buf_.append(s);
+    if (buf_.size() >= kFlushBytes) Flush();
+  }
+  bool Close() {
+    if (!f_) return ok_;
+    Flush();
+    if (std::fclose(f_) != 0) ok_ = false;
+    f_ = nullptr;
+    return ok_;
+  }
+
+ private:
+  static constexpr std::size_t kFlushBytes = 1 << 16;
+  void Flush() {
+    if (!buf_.empty() && std::fwrite(buf_.data(), 1, buf_.size(), f_) != buf_.size()) ok_ = false;
+    buf_.clear();
+  }
+  std::FILE* f_;
+  std::string buf_;
+  bool ok_ = true;
+};
+
+}  // namespace
+
+DupCheckResult DupChecker::Write(const std::string& output_name, DupCheckResult r) {
+  const bool split = options_.rows_per_file > 0;
+  int part = split ? 1 : 0;
+  std::string path = OutputFileName(output_name, part);
+  auto out = std::make_unique<OutFile>(path);
+  if (!out->open()) {
+    r.status = DupCheckStatus::kOutputOpenFailed;
+    r.failed_path = path;
+    return r;
+  }
+  r.outputs.push_back(path);
+  const long total = static_cast<long>(map_.size());
+  bool failed = false;
+  std::string line;
+  map_.ForEach([&](const NumberMap::Entry& e) {
+    if (failed) return;
+    if (split && r.written > 0 && r.written % options_.rows_per_file == 0) {
+      if (!out->Close()) {
+        failed = true;
+        r.status = DupCheckStatus::kOutputWriteFailed;
+        r.failed_path = path;
+        return;
+      }
+      path = OutputFileName(output_name, ++part);
+      out = std::make_unique<OutFile>(path);
+      if (!out->open()) {
+        failed = true;
+        r.status = DupCheckStatus::kOutputOpenFailed;
+        r.failed_path = path;
+        return;
+      }
+      r.outputs.push_back(path);
+    }
+    line.assign(e.digits);
+    for (std::string_view f : e.info) {
+      line += ',';
+      line += f;
+    }
+    // The files users exchange end their lines as Windows writes them.
+    line += "\r\n";
+    out->Put(line);
+    ++r.written;
+    if (r.written % 10 == 1 && callbacks_.writing) callbacks_.writing(r.written, total);
+  });
+  if (!failed && !out->Close()) {
+    r.status = DupCheckStatus::kOutputWriteFailed;
+    r.failed_path = path;
+  }
+  return r;
+}
+
+DupCheckResult DupChecker::Run(const std::vector<std::string>& inputs, const std::string& output_name) {
+  DupCheckResult r = Read(inputs);
+  if (r.status != DupCheckStatus::kDone) return r;
+  return Write(output_name, std::move(r));
+}
+
+}  // namespace numtools
