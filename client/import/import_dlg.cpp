@@ -1,7 +1,6 @@
 #include "client/import/import_dlg.h"
 
 #include <strings.h>
-#include <unistd.h>
 
 #include <filesystem>
 
