@@ -1,10 +1,15 @@
 #include "client/dispatch/import.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "client/app/text_util.h"
 #include "platform/codepage.h"
@@ -91,20 +96,50 @@ bool CallTargetImporter::Duplicate(const std::string& phone, ImportCounts& count
   return false;
 }
 
-void CallTargetImporter::Append(const std::string& phone, const std::array<std::string, 4>& info) {
-  list_.AppendNumbered(phone, {info[0], info[1], info[2], info[3]});
+void CallTargetImporter::Append(std::string_view phone, const std::array<std::string_view, 4>& info) {
+  list_.AppendNumbered(phone, info);
   if (phone.empty() || phone[0] != '0') missing_zero_ = true;
 }
 
-ImportResult CallTargetImporter::ImportTextFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes;
-  if (in) {
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    bytes = ss.str();
+namespace {
+
+// The whole file in one buffer, read straight into it (a file that grows
+// while it is read is read to its end); false when it cannot be opened or
+// read (a directory, for instance).
+bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>& bytes, std::size_t& size) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  std::size_t want = ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 1;
+  constexpr std::size_t kStep = 1 << 16;
+  bytes = std::make_unique_for_overwrite<char[]>(want);
+  size = 0;
+  bool ok = true;
+  for (;;) {
+    if (size == want) {
+      want = size + std::max(kStep, size / 2);
+      auto bigger = std::make_unique_for_overwrite<char[]>(want);
+      std::memcpy(bigger.get(), bytes.get(), size);
+      bytes = std::move(bigger);
+    }
+    const ssize_t n = ::read(fd, bytes.get() + size, want - size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    size += static_cast<std::size_t>(n);
   }
-  if (!in || in.bad()) {
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+ImportResult CallTargetImporter::ImportTextFile(const std::string& path) {
+  std::unique_ptr<char[]> bytes;
+  std::size_t size = 0;
+  if (!ReadWholeFile(path, bytes, size)) {
     m_setTelNo.Clear();
     list_.Clear();
     ImportResult r;
@@ -112,7 +147,7 @@ ImportResult CallTargetImporter::ImportTextFile(const std::string& path) {
     r.caption = "에러";
     return r;
   }
-  return ImportTextBytes(bytes);
+  return ImportTextBytes(std::string_view(bytes.get(), size));
 }
 
 ImportResult CallTargetImporter::ImportTextBytes(std::string_view bytes) {
@@ -144,6 +179,7 @@ ImportResult CallTargetImporter::ImportTextBytes(std::string_view bytes) {
     }
   }
 
+  list_.Reserve(static_cast<std::size_t>(total), enc == TextEncoding::kCp949 ? bytes.size() / 2 * 3 : bytes.size());
   std::string converted;
   std::size_t pos = 0;
   while (pos < bytes.size()) {
@@ -178,8 +214,13 @@ ImportResult CallTargetImporter::ImportTextBytes(std::string_view bytes) {
       continue;
     }
     if (Duplicate(phone, c)) continue;
-    std::array<std::string, 4> info;
-    for (std::size_t k = 1; k < nfields; ++k) info[k - 1] = NoApostrophes(fields[k]);
+    // A field is copied only when it holds an apostrophe to blank out.
+    std::array<std::string_view, 4> info;
+    std::array<std::string, 4> blanked;
+    for (std::size_t k = 1; k < nfields; ++k) {
+      info[k - 1] = fields[k];
+      if (fields[k].find('\'') != std::string_view::npos) info[k - 1] = blanked[k - 1] = NoApostrophes(fields[k]);
+    }
     if (list_.size() % 100 == 0 && callbacks_.progress && total > 0)
       callbacks_.progress(static_cast<int>(100 * (static_cast<long>(list_.size()) + 1) / total));
     Append(phone, info);
@@ -269,7 +310,7 @@ ImportResult CallTargetImporter::ImportExcelFile(const std::string& path, const 
       for (std::string& v : info) v = NoApostrophes(v);
       if (list_.size() % 100 == 0 && callbacks_.progress && total > 0)
         callbacks_.progress(static_cast<int>(100 * (static_cast<long>(list_.size()) + 1) / total));
-      Append(phone, info);
+      Append(phone, {info[0], info[1], info[2], info[3]});
       ++c.imported;
       if (callbacks_.status)
         Status(FormatMessage(msg::kExcelStatus,

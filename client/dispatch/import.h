@@ -132,7 +132,7 @@ class CallTargetImporter {
 
  private:
   bool Duplicate(const std::string& phone, ImportCounts& counts);
-  void Append(const std::string& phone, const std::array<std::string, 4>& info);
+  void Append(std::string_view phone, const std::array<std::string_view, 4>& info);
   bool Stopped() const { return callbacks_.stop && callbacks_.stop(); }
   void Status(const std::string& s) const {
     if (callbacks_.status) callbacks_.status(s);

@@ -126,6 +126,10 @@ TEST(ImportTextTest, StopKeepsTheRowsSoFarAndBadFilesGetMessages) {
   EXPECT_FALSE(missing.completed);
   EXPECT_EQ(missing.message, "화일 열기 실패(/nonexistent/list.csv)");
   EXPECT_EQ(list.size(), 0u);
+  // A directory opens but cannot be read: the same failure, not an empty list.
+  const ImportResult directory = imp.ImportTextFile("/tmp");
+  EXPECT_FALSE(directory.completed);
+  EXPECT_EQ(directory.message, "화일 열기 실패(/tmp)");
 
   const ImportResult binary = imp.ImportTextBytes(std::string("PK\x03\x04\0\0garbage", 13));
   EXPECT_FALSE(binary.completed);

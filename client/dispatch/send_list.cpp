@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <new>
 
 namespace dispatch {
 
@@ -10,6 +11,12 @@ void SendList::Clear() {
   data_.clear();
   offsets_.clear();
   first_ = 0;
+}
+
+void SendList::Reserve(std::size_t rows, std::size_t text_bytes) {
+  // Each row adds its number and the six length prefixes to its text.
+  offsets_.reserve(offsets_.size() + rows);
+  data_.reserve(data_.size() + text_bytes + rows * (2 * kSendColumns + 7));
 }
 
 void SendList::Append(const SendRow& row) {
@@ -107,15 +114,105 @@ void SendList::Compact() {
   first_ = 0;
 }
 
-std::string_view CompactStringSet::Store(std::string_view text) {
+CompactStringSet::Key::Key(std::string_view inline_text) {
+  assert(inline_text.size() <= kInlineBytes);
+  std::memset(raw_, 0, sizeof raw_);
+  std::memcpy(raw_, inline_text.data(), inline_text.size());
+  raw_[15] = static_cast<char>(inline_text.size());
+}
+
+CompactStringSet::Key::Key(const char* stored, std::uint32_t size) {
+  std::memcpy(raw_, &stored, sizeof stored);
+  std::memcpy(raw_ + sizeof stored, &size, sizeof size);
+  raw_[15] = static_cast<char>(kExternal);
+}
+
+std::string_view CompactStringSet::Key::view() const {
+  const auto last = static_cast<unsigned char>(raw_[15]);
+  if (last != kExternal) return {raw_, last};
+  const char* stored;
+  std::uint32_t size;
+  std::memcpy(&stored, raw_, sizeof stored);
+  std::memcpy(&size, raw_ + sizeof stored, sizeof size);
+  return {stored, size};
+}
+
+namespace {
+
+// Up to 8 bytes as a big-endian number, zero-filled: comparing two of them
+// orders their bytes as memcmp does.
+inline std::uint64_t Word(const char* p, std::size_t n) {
+  std::uint64_t w = 0;
+  if (n == 8) {
+    std::memcpy(&w, p, 8);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) w |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+  }
+  return __builtin_bswap64(w);
+}
+
+}  // namespace
+
+bool CompactStringSet::Before(std::string_view a, std::string_view b) {
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; i += 8) {
+    const std::size_t n = std::min<std::size_t>(8, common - i);
+    const std::uint64_t wa = Word(a.data() + i, n);
+    const std::uint64_t wb = Word(b.data() + i, n);
+    if (wa != wb) return wa < wb;
+  }
+  return a.size() < b.size();
+}
+
+CompactStringSet::CompactStringSet() : pool_(kFirstPoolBytes) {}
+
+int CompactStringSet::LowerBound(const Node& node, std::string_view text) {
+  int lo = 0, hi = node.count;
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    if (Before(node.keys[mid].view(), text)) lo = mid + 1;
+    else hi = mid;
+  }
+  return lo;
+}
+
+CompactStringSet::Node* CompactStringSet::NewNode(bool leaf) {
+  Node* node;
+  if (leaf) {
+    node = new (pool_.allocate(sizeof(Node), alignof(Node))) Node();
+  } else {
+    node = new (pool_.allocate(sizeof(Inner), alignof(Inner))) Inner();
+    node->leaf = false;
+  }
+  return node;
+}
+
+void CompactStringSet::SplitChild(Inner& parent, int i) {
+  Node* full = parent.children[i];
+  assert(full->count == kMaxKeys);
+  Node* right = NewNode(full->leaf);
+  constexpr int t = kMinDegree;
+  right->count = t - 1;
+  for (int k = 0; k < t - 1; ++k) right->keys[k] = full->keys[t + k];
+  if (!full->leaf)
+    for (int k = 0; k < t; ++k) AsInner(right).children[k] = AsInner(full).children[t + k];
+  full->count = t - 1;
+  for (int k = parent.count; k > i; --k) {
+    parent.keys[k] = parent.keys[k - 1];
+    parent.children[k + 1] = parent.children[k];
+  }
+  parent.keys[i] = full->keys[t - 1];
+  parent.children[i + 1] = right;
+  ++parent.count;
+}
+
+const char* CompactStringSet::Store(std::string_view text) {
   if (text.size() > kChunkBytes / 4) {
     // A long text gets a chunk of its own.
-    chunks_.push_back(std::make_unique<char[]>(text.size() + 1));
-    std::memcpy(chunks_.back().get(), text.data(), text.size());
-    std::unique_ptr<char[]> own = std::move(chunks_.back());
-    chunks_.pop_back();
+    auto own = std::make_unique<char[]>(text.size());
+    std::memcpy(own.get(), text.data(), text.size());
     chunks_.insert(chunks_.begin(), std::move(own));
-    return {chunks_.front().get(), text.size()};
+    return chunks_.front().get();
   }
   if (chunk_used_ + text.size() > kChunkBytes) {
     chunks_.push_back(std::make_unique<char[]>(kChunkBytes));
@@ -124,22 +221,80 @@ std::string_view CompactStringSet::Store(std::string_view text) {
   char* p = chunks_.back().get() + chunk_used_;
   std::memcpy(p, text.data(), text.size());
   chunk_used_ += text.size();
-  return {p, text.size()};
+  return p;
+}
+
+CompactStringSet::Key CompactStringSet::MakeKey(std::string_view text) {
+  if (text.size() <= Key::kInlineBytes) return Key(text);
+  // Texts come from lines and cells limited far below 4 GiB.
+  assert(text.size() <= UINT32_MAX);
+  return Key(Store(text), static_cast<std::uint32_t>(text.size()));
 }
 
 bool CompactStringSet::Insert(std::string_view text) {
-  auto it = set_.lower_bound(text);
-  if (it != set_.end() && *it == text) return false;
-  set_.insert(it, Store(text));
-  return true;
+  if (!root_) root_ = NewNode(true);
+  if (root_->count == kMaxKeys) {
+    Node* top = NewNode(false);
+    AsInner(top).children[0] = root_;
+    root_ = top;
+    SplitChild(AsInner(top), 0);
+  }
+  // Down from the root, splitting each full node before entering it, so
+  // that the leaf reached has room.
+  Node* node = root_;
+  for (;;) {
+    int i = LowerBound(*node, text);
+    if (i < node->count && node->keys[i].view() == text) return false;
+    if (node->leaf) {
+      for (int k = node->count; k > i; --k) node->keys[k] = node->keys[k - 1];
+      node->keys[i] = MakeKey(text);
+      ++node->count;
+      ++size_;
+      return true;
+    }
+    Inner& inner = AsInner(node);
+    if (inner.children[i]->count == kMaxKeys) {
+      SplitChild(inner, i);
+      const std::string_view middle = inner.keys[i].view();
+      if (middle == text) return false;
+      if (Before(middle, text)) ++i;
+    }
+    node = inner.children[i];
+  }
+}
+
+bool CompactStringSet::Contains(std::string_view text) const {
+  const Node* node = root_;
+  while (node) {
+    const int i = LowerBound(*node, text);
+    if (i < node->count && node->keys[i].view() == text) return true;
+    if (node->leaf) return false;
+    node = AsInner(node).children[i];
+  }
+  return false;
 }
 
 void CompactStringSet::Clear() {
-  set_.clear();
+  root_ = nullptr;
+  size_ = 0;
+  pool_.release();
   chunks_.clear();
   chunk_used_ = kChunkBytes;
 }
 
-std::vector<std::string> CompactStringSet::Items() const { return {set_.begin(), set_.end()}; }
+void CompactStringSet::Collect(const Node* node, std::vector<std::string>& out) {
+  for (int k = 0; k < node->count; ++k) {
+    if (!node->leaf) Collect(AsInner(node).children[k], out);
+    out.emplace_back(node->keys[k].view());
+  }
+  if (!node->leaf) Collect(AsInner(node).children[node->count], out);
+}
+
+std::vector<std::string> CompactStringSet::Items() const {
+  std::vector<std::string> out;
+  out.reserve(size_);
+  if (root_) Collect(root_, out);
+  return out;
+}
 
 }  // namespace dispatch

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
+#include <set>
 #include <string>
 
 namespace dispatch {
@@ -46,6 +48,26 @@ TEST(CompactStringSetTest, OrdersBytewiseWithPrefixesFirstAndRejectsRepeats) {
   set.Clear();
   EXPECT_EQ(set.size(), 0u);
   EXPECT_TRUE(set.Insert("02"));
+}
+
+// Many texts in random order, repeats among them, short and long, with
+// bytes above 0x7f and NULs: the set agrees with std::set<std::string>.
+TEST(CompactStringSetTest, AgreesWithStdSetOnManyRandomTexts) {
+  std::mt19937 rng(7);
+  std::set<std::string> reference;
+  CompactStringSet set;
+  for (int i = 0; i < 50000; ++i) {
+    std::string text;
+    const int len = static_cast<int>(rng() % 4 == 0 ? rng() % 40 : rng() % 14);
+    for (int k = 0; k < len; ++k) text += static_cast<char>(rng() % 4 == 0 ? rng() % 256 : '0' + rng() % 3);
+    ASSERT_EQ(set.Insert(text), reference.insert(text).second) << i;
+    if (i % 97 == 0) {
+      ASSERT_TRUE(set.Contains(text));
+    }
+  }
+  EXPECT_EQ(set.size(), reference.size());
+  EXPECT_EQ(set.Items(), std::vector<std::string>(reference.begin(), reference.end()));
+  EXPECT_FALSE(set.Contains(std::string(41, '0')));
 }
 
 }  // namespace
