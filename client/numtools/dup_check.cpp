@@ -1,5 +1,6 @@
 #include "client/numtools/dup_check.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdio>
 #include <cstring>
@@ -40,44 +41,21 @@ class NumberMap::Arena {
   std::size_t used_ = 0;
 };
 
-namespace {
-
-// The tree's nodes taken from the arena; freeing one is a no-op.
-class ArenaResource : public std::pmr::memory_resource {
- public:
-  explicit ArenaResource(std::function<void*(std::size_t, std::size_t)> allocate) : allocate_(std::move(allocate)) {}
-
- private:
-  void* do_allocate(std::size_t bytes, std::size_t align) override { return allocate_(bytes, align); }
-  void do_deallocate(void*, std::size_t, std::size_t) override {}
-  bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
-  std::function<void*(std::size_t, std::size_t)> allocate_;
-};
-
-}  // namespace
-
-NumberMap::NumberMap()
-    : arena_(std::make_unique<Arena>()),
-      nodes_(std::make_unique<ArenaResource>(
-          [a = arena_.get()](std::size_t bytes, std::size_t align) { return a->Allocate(bytes, align); })),
-      set_(nodes_.get()) {}
+NumberMap::NumberMap() : arena_(std::make_unique<Arena>()) {}
 
 NumberMap::~NumberMap() = default;
 
-std::size_t NumberMap::EncodedSize(std::string_view digits, const std::string_view (&info)[4]) {
-  std::size_t n = 1 + digits.size();
-  for (std::string_view f : info) n += 1 + f.size();
-  return n;
-}
-
-void NumberMap::Encode(unsigned char* out, std::string_view digits, const std::string_view (&info)[4]) {
-  auto put = [&out](std::string_view s) {
-    *out++ = static_cast<unsigned char>(s.size());
-    std::memcpy(out, s.data(), s.size());
-    out += s.size();
-  };
-  put(digits);
-  for (std::string_view f : info) put(f);
+std::uint64_t NumberMap::Pack(std::string_view digits) {
+  std::uint64_t p = 0;
+  for (std::size_t i = 0; i < 16; ++i) {
+    std::uint64_t nibble = 0;
+    if (i < digits.size()) {
+      assert(digits[i] >= '0' && digits[i] <= '9');
+      nibble = static_cast<std::uint64_t>(digits[i] - '0') + 1;
+    }
+    p = p << 4 | nibble;
+  }
+  return p;
 }
 
 NumberMap::Entry NumberMap::Decode(const unsigned char* rec) {
@@ -92,40 +70,63 @@ NumberMap::Entry NumberMap::Decode(const unsigned char* rec) {
   return e;
 }
 
-bool NumberMap::Put(std::string_view digits, const std::string_view (&info)[4]) {
+void NumberMap::Put(std::string_view digits, const std::string_view (&info)[4]) {
   assert(digits.size() <= 255);
-  for ([[maybe_unused]] std::string_view f : info) assert(f.size() <= 255);
-  const std::size_t size = EncodedSize(digits, info);
-  auto it = set_.lower_bound(digits);
-  if (it != set_.end() && Key(it->rec) == digits) {
-    const Entry old = Decode(it->rec);
-    // A record that fits the old one's bytes is written over it; a longer
-    // one goes to a new place (the old bytes stay unused).
-    if (size <= EncodedSize(old.digits, old.info)) {
-      Encode(const_cast<unsigned char*>(it->rec), digits, info);
-    } else {
-      auto* rec = static_cast<unsigned char*>(arena_->Allocate(size, 1));
-      Encode(rec, digits, info);
-      it->rec = rec;
-    }
-    return false;
+  std::size_t size = 1 + digits.size();
+  for (std::string_view f : info) {
+    assert(f.size() <= 255);
+    size += 1 + f.size();
   }
   auto* rec = static_cast<unsigned char*>(arena_->Allocate(size, 1));
-  Encode(rec, digits, info);
-  set_.emplace_hint(it, Slot{rec});
-  return true;
+  unsigned char* out = rec;
+  auto put = [&out](std::string_view s) {
+    *out++ = static_cast<unsigned char>(s.size());
+    std::memcpy(out, s.data(), s.size());
+    out += s.size();
+  };
+  put(digits);
+  for (std::string_view f : info) put(f);
+  slots_.push_back(Slot{Pack(digits), rec});
+}
+
+void NumberMap::Reserve(std::size_t more_puts) { slots_.reserve(slots_.size() + more_puts); }
+
+void NumberMap::Merge() const {
+  if (ordered_ == slots_.size()) return;
+  const auto mid = slots_.begin() + static_cast<std::ptrdiff_t>(ordered_);
+  // Both steps are stable: of equal numbers the later put comes later.
+  std::stable_sort(mid, slots_.end(), Less);
+  std::inplace_merge(slots_.begin(), mid, slots_.end(), Less);
+  std::size_t w = 0;
+  for (std::size_t r = 0; r < slots_.size(); ++r) {
+    if (w > 0 && Same(slots_[w - 1], slots_[r])) {
+      slots_[w - 1] = slots_[r];
+    } else {
+      slots_[w++] = slots_[r];
+    }
+  }
+  slots_.resize(w);
+  ordered_ = w;
+}
+
+std::size_t NumberMap::size() const {
+  Merge();
+  return slots_.size();
 }
 
 void NumberMap::Clear() {
-  set_.clear();
+  slots_.clear();
+  slots_.shrink_to_fit();
+  ordered_ = 0;
   arena_->Clear();
 }
 
 void NumberMap::ForEach(const std::function<void(const Entry&)>& fn) const {
-  for (const Slot& s : set_) fn(Decode(s.rec));
+  Merge();
+  for (const Slot& s : slots_) fn(Decode(s.rec));
 }
 
-std::size_t NumberMap::MemoryUsed() const { return arena_->Capacity(); }
+std::size_t NumberMap::MemoryUsed() const { return arena_->Capacity() + slots_.capacity() * sizeof(Slot); }
 
 // ------------------------------------------------------------------- text
 
@@ -195,6 +196,7 @@ bool DupChecker::ReadFile(const std::string& path, DupCheckResult& r) {
   const dispatch::TextEncoding enc = dispatch::DetectEncoding(text);
   if (enc == dispatch::TextEncoding::kUtf8Bom) text.remove_prefix(3);
   const bool utf8 = enc != dispatch::TextEncoding::kCp949;
+  map_.Reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
 
   std::string converted;
   std::string key;

@@ -12,8 +12,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <memory_resource>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,10 +25,14 @@ inline constexpr std::size_t kInfoMaxBytes = 100;
 inline constexpr std::size_t kShortLineBytes = 6;
 
 // The number map: ordered by the digits (compared bytewise), each number
-// with four customer-information fields. Entries live in a bump arena of
-// fixed blocks ([key length][key][length][field] x 4), the ordered set holds
-// one pointer per number, so an entry costs its tree node (40 bytes) and its
-// text; nothing is freed before Clear.
+// with four customer-information fields; of several puts of one number the
+// last one holds. A flat ordered map: records live in a bump arena of fixed
+// blocks ([key length][key][length][field] x 4), the map is a vector of
+// slots (the first 16 digits packed into an integer of the same order, and
+// the record's address), 16 bytes a number. Puts are appended and merged
+// into order, stably, when the map is next read, so that a million puts cost
+// one sort instead of a million cache-missing tree descents; the records of
+// numbers put again stay in the arena until Clear.
 class NumberMap {
  public:
   struct Entry {
@@ -43,41 +45,42 @@ class NumberMap {
   NumberMap& operator=(const NumberMap&) = delete;
   ~NumberMap();
 
-  // Inserts the number or overwrites its fields (the later call wins).
-  // digits: at most 255 bytes; fields: at most 255 bytes each (callers cut
-  // them to kInfoMaxBytes). Returns true when the number was new.
-  bool Put(std::string_view digits, const std::string_view (&info)[4]);
-  std::size_t size() const { return set_.size(); }
+  // Puts the number with its fields (a later put of the number wins).
+  // digits: '0' to '9' only, at most 255 of them; fields: at most 255 bytes
+  // each (callers cut them to kInfoMaxBytes).
+  void Put(std::string_view digits, const std::string_view (&info)[4]);
+  // Room for this many more puts without growing.
+  void Reserve(std::size_t more_puts);
+  // Distinct numbers.
+  std::size_t size() const;
   void Clear();
   // Every entry in number order.
   void ForEach(const std::function<void(const Entry&)>& fn) const;
-  // Bytes taken from the allocator for the entries and the tree.
+  // Bytes taken from the allocator for the records and the slots.
   std::size_t MemoryUsed() const;
 
  private:
   class Arena;
-  // One number's entry; the pointer is replaced when a longer record for
-  // the same number arrives (its key, and so the order, stays).
   struct Slot {
-    mutable const unsigned char* rec;
+    std::uint64_t packed;
+    const unsigned char* rec;
   };
+  static std::uint64_t Pack(std::string_view digits);
   static std::string_view Key(const unsigned char* rec) {
     return {reinterpret_cast<const char*>(rec + 1), rec[0]};
   }
-  struct Less {
-    using is_transparent = void;
-    bool operator()(const Slot& a, const Slot& b) const { return Key(a.rec) < Key(b.rec); }
-    bool operator()(const Slot& a, std::string_view b) const { return Key(a.rec) < b; }
-    bool operator()(std::string_view a, const Slot& b) const { return a < Key(b.rec); }
-  };
+  static bool Less(const Slot& a, const Slot& b) {
+    return a.packed != b.packed ? a.packed < b.packed : Key(a.rec) < Key(b.rec);
+  }
+  static bool Same(const Slot& a, const Slot& b) { return a.packed == b.packed && Key(a.rec) == Key(b.rec); }
   static Entry Decode(const unsigned char* rec);
-  static std::size_t EncodedSize(std::string_view digits, const std::string_view (&info)[4]);
-  static void Encode(unsigned char* out, std::string_view digits, const std::string_view (&info)[4]);
+  // Sorts the puts since the last read into the ordered part; of equal
+  // numbers the last put stays.
+  void Merge() const;
 
   std::unique_ptr<Arena> arena_;
-  // The set's nodes come from the same arena (never freed one by one).
-  std::unique_ptr<std::pmr::memory_resource> nodes_;
-  std::pmr::set<Slot, Less> set_;
+  mutable std::vector<Slot> slots_;
+  mutable std::size_t ordered_ = 0;  // slots_[0, ordered_) are in order, without repeats
 };
 
 struct DupCheckOptions {

@@ -48,21 +48,26 @@ TEST(NumberMapTest, OrdersBytewiseAndTheLastPutWins) {
   const std::string_view a[4] = {"a", "", "", ""};
   const std::string_view longer[4] = {"a much longer text", "x", "y", "z"};
   const std::string_view shorter[4] = {"b", "", "", ""};
-  EXPECT_TRUE(map.Put("0212345678", a));
-  EXPECT_TRUE(map.Put("01012345678", a));
-  EXPECT_TRUE(map.Put("9", a));
-  EXPECT_TRUE(map.Put("02", a));
-  // Overwritten by a longer record (moved) and then by a shorter one (in place).
-  EXPECT_FALSE(map.Put("0212345678", longer));
-  EXPECT_FALSE(map.Put("9", longer));
-  EXPECT_FALSE(map.Put("9", shorter));
+  map.Put("0212345678", a);
+  map.Put("01012345678", a);
+  map.Put("9", a);
+  map.Put("02", a);
+  map.Put("0212345678", longer);
+  map.Put("9", longer);
+  EXPECT_EQ(map.size(), 4u);
+  // A put after the map was read is merged in as well; numbers longer than
+  // the packed 16 digits keep their order.
+  map.Put("9", shorter);
+  map.Put("01234567890123456789", a);
+  map.Put("0123456789012345678", shorter);
+  map.Put("01234567890123456789", shorter);
   std::vector<std::string> got;
   map.ForEach([&](const NumberMap::Entry& e) {
     got.push_back(std::string(e.digits) + "," + std::string(e.info[0]) + "," + std::string(e.info[1]) + "," +
                   std::string(e.info[2]) + "," + std::string(e.info[3]));
   });
-  EXPECT_EQ(got, (std::vector<std::string>{"01012345678,a,,,", "02,a,,,", "0212345678,a much longer text,x,y,z",
-                                           "9,b,,,"}));
+  EXPECT_EQ(got, (std::vector<std::string>{"01012345678,a,,,", "0123456789012345678,b,,,", "01234567890123456789,b,,,",
+                                           "02,a,,,", "0212345678,a much longer text,x,y,z", "9,b,,,"}));
   map.Clear();
   EXPECT_EQ(map.size(), 0u);
   EXPECT_EQ(map.MemoryUsed(), 0u);
