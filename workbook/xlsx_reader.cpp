@@ -23,8 +23,13 @@ constexpr std::uint32_t kMaxCols = 16384;
 // Elements and attributes are matched by local name: whatever prefix a
 // writer chose (or none), the name after the last ':' decides.
 std::string_view LocalName(const char* name) {
-  const char* sep = std::strrchr(name, ':');
-  return sep ? std::string_view(sep + 1) : std::string_view(name);
+  // One pass over the (short) name: this runs for every element and
+  // attribute of a sheet.
+  const char* local = name;
+  const char* p = name;
+  for (; *p; ++p)
+    if (*p == ':') local = p + 1;
+  return {local, static_cast<std::size_t>(p - local)};
 }
 
 const char* Attr(const char** attrs, std::string_view local) {
