@@ -160,6 +160,36 @@ TEST_F(RegistDenyTest, LargeFileGoesInSeveralBatchesAndReportsItsProgress) {
   EXPECT_EQ(status, "2500 건중 2500 건 추가중...");
 }
 
+TEST_F(RegistDenyTest, ClosingDuringARegistrationAsksThenStopsTheWorker) {
+  std::string text;
+  constexpr int kLines = 20000;
+  for (int i = 0; i < kLines; ++i) text += "010" + std::to_string(30000000 + i) + "\n";
+  const std::string path = WriteFile("close.txt", text);
+  host_.AnswerDialog([&](ui::Dialog& dlg) {
+    auto& d = static_cast<CDlgRegistDeny&>(dlg);
+    host_.AnswerFileDialog({path});
+    ASSERT_TRUE(host_.Click(d, CDlgRegistDeny::kChooseFile));
+    ASSERT_TRUE(host_.Type(d, CDlgRegistDeny::kDescription, "닫기"));
+    host_.AnswerMessageBox(ui::IDYES);
+    ASSERT_TRUE(host_.Click(d, CDlgRegistDeny::kAddFromFile));
+    // The worker cannot end before the user-interface thread serves it.
+    ASSERT_TRUE(d.Registering());
+    host_.AnswerMessageBox(ui::IDNO);
+    ASSERT_TRUE(host_.Click(d, ui::IDCANCEL));
+    EXPECT_FALSE(d.ended());
+    host_.AnswerMessageBox(ui::IDYES);
+    ASSERT_TRUE(host_.Click(d, ui::IDCANCEL));
+    EXPECT_TRUE(d.ended());
+    EXPECT_FALSE(d.Registering());
+  });
+  CDlgRegistDeny dlg(app_, env_, &the_app_.Profile());
+  EXPECT_EQ(dlg.DoModal(nullptr), ui::IDCANCEL);
+  EXPECT_TRUE(host_.faults().empty());
+  EXPECT_FALSE(host_.wait_cursor());
+  EXPECT_EQ(host_.MessageBoxes().at(1).text, kDenyAskStopText);
+  EXPECT_LE(std::stoi(Query("select count(*) from T_DENY_ORV where C_USER_ID = 'u1'").at(0).at(0)), kLines);
+}
+
 TEST_F(RegistDenyTest, FileRegistrationRefusesMissingInputAndUnreadableFiles) {
   Run([&](CDlgRegistDeny& d) {
     ASSERT_TRUE(host_.Click(d, CDlgRegistDeny::kAddFromFile));
