@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "client/app/date_time.h"
@@ -100,7 +102,9 @@ void CDlgDeleteData::Work(std::string statement) {
       env_.MsgInfo(this, "%s", delmsg::kDeleted);
       break;
     }
-    AddLog(std::string("남은 건수:") + std::to_string(remaining) + "건");
+    char text[64];
+    std::snprintf(text, sizeof text, delmsg::kRemaining, static_cast<int>(std::min<long long>(remaining, INT32_MAX)));
+    AddLog(text);
     same = remaining == last ? same + 1 : 0;
     last = remaining;
     if (same >= kMaxRoundsWithoutProgress) {

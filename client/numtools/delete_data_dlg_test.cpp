@@ -108,6 +108,46 @@ TEST_F(DeleteDataTest, ADeletionInSeveralChunks) {
   EXPECT_FALSE(host_.wait_cursor());
 }
 
+TEST_F(DeleteDataTest, ClosingDuringTheDeletionEndsItAfterTheCurrentCall) {
+  AddResults("u1", "20260901", 12000);
+  CDlgDeleteData dlg(app_, env_, [this] { return today_; });
+  host_.AnswerDialog([&](ui::Dialog& d) {
+    host_.AnswerMessageBox(ui::IDYES);
+    host_.Click(d, CDlgDeleteData::kDelete);
+    host_.PressEscape(d);  // waits, pumping, for the worker
+    EXPECT_FALSE(dlg.Deleting());
+  });
+  EXPECT_EQ(dlg.DoModal(), ui::IDCANCEL);
+  const std::string left = Count("USER_ID = 'u1'");
+  EXPECT_TRUE(left == "12000" || left == "7000") << left;
+}
+
+TEST_F(DeleteDataTest, ACountThatNoLongerFallsEndsTheDeletion) {
+  // A result whose callback is dated outside the period is never deleted:
+  // the service answers the same count on every call.
+  AddResults("u1", "20260901", 1);
+  service_with_procedures_.Exec(
+      "insert into CALLBACK_INFO (ORV_ID, USER_ID, SVC_ID, DIAL_DATE) select ORV_ID, USER_ID, SVC_ID, '20261201' from "
+      "RST_ORV");
+  ASSERT_EQ(service_with_procedures_.error(), "");
+  CDlgDeleteData dlg(app_, env_, [this] { return today_; });
+  std::vector<std::string> log;
+  host_.AnswerDialog([&](ui::Dialog& d) {
+    host_.AnswerMessageBox(ui::IDYES);
+    host_.Click(d, CDlgDeleteData::kDelete);
+    EXPECT_TRUE(host_.PumpUntil([&] { return !dlg.Deleting(); }, std::chrono::seconds(10)));
+    log = Log(d);
+    host_.PressEscape(d);
+  });
+  dlg.DoModal();
+  EXPECT_EQ(log.size(), 1u + CDlgDeleteData::kMaxRoundsWithoutProgress + 1);
+  EXPECT_EQ(log.back(), "남은 건수:1건");
+  ASSERT_EQ(host_.MessageBoxes().size(), 2u);
+  EXPECT_EQ(host_.MessageBoxes()[1].text, "삭제가 진행되지 않습니다. 남은 건수:1건");
+  EXPECT_EQ(host_.MessageBoxes()[1].caption, "에러");
+  EXPECT_EQ(Count("USER_ID = 'u1'"), "1");
+}
+
 TEST_F(DeleteDataTest, AServiceThatStopsAnsweringEndsTheDeletion) {
   CDlgDeleteData dlg(app_, env_, [this] { return today_; });
   std::vector<std::string> log;
