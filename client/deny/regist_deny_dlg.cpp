@@ -128,7 +128,7 @@ CDlgRegistDeny::CDlgRegistDeny(ui::App& app, CTellomarEnv& env, platform::Profil
   constexpr std::uint32_t button = ui::kOwnerDraw | ui::kTabStop;
 
   AddGroupBox(ui::IDC_STATIC, "파일에서 등록", {7, 5, 416, 62});
-  AddEdit(kFileName, {14, 18, 300, 12}, ui::kReadOnly | ui::kTabStop);
+  AddEdit(kFileName, {14, 18, 300, 12}, ui::kTabStop);
   AddButton(kChooseFile, "파일 선택", {318, 17, 98, 14}, button).SetTooltip("수신거부 자료 파일을 선택 합니다.");
   AddStatic(ui::IDC_STATIC, "자료 설명", {14, 36, 40, 8});
   AddEdit(kDescription, {56, 34, 258, 12}, ui::kTabStop);
@@ -232,9 +232,9 @@ void CDlgRegistDeny::OnChooseFile() {
   spec.initial_dir = folder;
   auto chosen = app().FileDialog(this, spec);
   if (!chosen || chosen->empty()) return;
-  UpdateData(true);
+  // Only the file name changes: the other fields keep what was typed.
   m_strFileName = chosen->front();
-  UpdateData(false);
+  Get<ui::Edit>(kFileName).SetText(m_strFileName);
   if (profile_) {
     const std::string dir = std::filesystem::path(m_strFileName).parent_path().string();
     if (!profile_->WriteProfileString(platform::kProfileSection, kRecentFolderEntry, dir))
