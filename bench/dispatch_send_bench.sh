@@ -15,11 +15,16 @@ awk -v n="$ROWS" 'BEGIN { for (i = 0; i < n; i++) printf "010%08d,고객%d,정�
 SVC=$!
 sleep 1
 
+# orv-send runs under /usr/bin/time (when present) for its peak resident size.
+TIMER=
+[ -x /usr/bin/time ] && TIMER="/usr/bin/time -f %M -o $DIR/send.rss"
 start=$(date +%s.%N)
-"$BUILD/bin/orv-send" -s "127.0.0.1:$PORT" -u user01 -p demo1234 --service 1001 --title bench "$DIR/list.csv" \
+$TIMER "$BUILD/bin/orv-send" -s "127.0.0.1:$PORT" -u user01 -p demo1234 --service 1001 --title bench "$DIR/list.csv" \
   2>"$DIR/send.err"
 end=$(date +%s.%N)
 echo "orv-send: $ROWS rows in $(echo "$end - $start" | bc) s = $(echo "$ROWS / ($end - $start)" | bc) rows/s"
+[ -s "$DIR/send.rss" ] && echo "orv-send peak: $(tail -n 1 "$DIR/send.rss") KB"
+echo "orv-dbservice peak: $(awk '/^VmHWM/ { print $2 }' /proc/$SVC/status) KB"
 
 # The same rows as plain inserts through the sqlite3 shell on a fresh copy of the schema.
 sqlite3 "$DIR/orv.db" .schema > "$DIR/schema.sql"
