@@ -252,25 +252,35 @@ TEST_F(SendDataTest, SendRegistersEveryRowOnceUnderOneTitleAndTime) {
   Send(v);
   EXPECT_EQ(host_.MessageBoxes().back().text, "0 건의 데이터를 서버로 전송하시겠습니까?");
   EXPECT_EQ(Status(v), Summary(0, 0));
+
+  // A title over its limit is refused before anything is sent.
+  v.Get<ui::Edit>(V::kTitle).SetText("제목이 서른 바이트를 넘습니다 정말");
+  ASSERT_TRUE(host_.Click(*v.m_pDlgProgress, CDlgSendDataProgress::kClose));
+  ASSERT_TRUE(host_.Click(v, V::kSend));
+  EXPECT_EQ(LastBox(), "30바이트 이내로 입력하십시오.");
+  EXPECT_EQ(v.m_pDlgProgress, nullptr);
 }
 
 struct InterruptCase {
   const char* name;
+  int rows;
   int stop_before;  // the service stops before this batch
   int lose_after;   // the service stops after executing this batch; its answer is lost
 };
 
 TEST_F(SendDataTest, ResumedSendRegistersEveryRowOnce) {
-  const InterruptCase cases[] = {{"service stopped before batch 3", 3, 0},
-                                 {"answer of batch 2 lost", 0, 2},
-                                 {"first batch fails", 1, 0}};
-  import_rows_ = 3000;
+  const InterruptCase cases[] = {{"service stopped before batch 3", 3000, 3, 0},
+                                 {"answer of batch 2 lost", 3000, 0, 2},
+                                 {"first batch fails", 3000, 1, 0},
+                                 {"the only batch fails", 10, 1, 0}};
   TestView& v = Open();
+  int serial = 0;
   for (const auto& c : cases) {
     svc_.Exec("delete from REQ_ORV");
+    import_rows_ = c.rows;
     ASSERT_TRUE(host_.Click(v, V::kImport));
     EXPECT_FALSE(v.Session().pending());
-    const std::string title = v.Get(V::kTitle).Text().empty() ? "재전송" : v.Get(V::kTitle).Text();
+    const std::string title = "재전송 'A' #" + std::to_string(++serial);
     v.Get<ui::Edit>(V::kTitle).SetText(title);
     v.before = [&](int call) {
       if (call == c.stop_before) svc_.Stop();
@@ -292,9 +302,15 @@ TEST_F(SendDataTest, ResumedSendRegistersEveryRowOnce) {
     EXPECT_GT(left, 0) << c.name;
     const long stored = std::stol(svc_.Value("select count(*) from REQ_ORV"));
     if (c.lose_after)
-      EXPECT_GT(stored, 3000 - left) << c.name;  // executed rows still in the list
+      EXPECT_GT(stored, c.rows - left) << c.name;  // executed rows still in the list
     else
-      EXPECT_EQ(stored, 3000 - left) << c.name;
+      EXPECT_EQ(stored, c.rows - left) << c.name;
+    // A failure in the middle ends without the summary; the last batch's
+    // failure still shows one (nothing sent, the count not answered).
+    if (left == c.rows && c.rows < 400)
+      EXPECT_EQ(Status(v), Summary(0, 0)) << c.name;
+    else
+      EXPECT_NE(Status(v).find("전송중..."), std::string::npos) << c.name;
     ASSERT_TRUE(host_.Click(p, CDlgSendDataProgress::kClose));
 
     // A second later, the service back: the same send goes on.
@@ -303,11 +319,11 @@ TEST_F(SendDataTest, ResumedSendRegistersEveryRowOnce) {
     v.before = v.after = nullptr;
     Send(v);
     EXPECT_EQ(v.Get<ui::ReportList>(V::kList).ItemCount(), 0) << c.name;
-    EXPECT_EQ(svc_.Value("select count(*) from REQ_ORV"), "3000") << c.name;
-    EXPECT_EQ(svc_.Value("select count(distinct RECV_PHONE) from REQ_ORV"), "3000") << c.name;
+    EXPECT_EQ(svc_.Value("select count(*) from REQ_ORV"), std::to_string(c.rows)) << c.name;
+    EXPECT_EQ(svc_.Value("select count(distinct RECV_PHONE) from REQ_ORV"), std::to_string(c.rows)) << c.name;
     EXPECT_EQ(svc_.Value("select count(distinct TITLE || REG_DATE || REG_TIME) from REQ_ORV"), "1") << c.name;
     EXPECT_EQ(svc_.Value("select TITLE from REQ_ORV"), title) << c.name;
-    EXPECT_EQ(Status(v), Summary(3000, 0)) << c.name;
+    EXPECT_EQ(Status(v), Summary(c.rows, 0)) << c.name;
     EXPECT_FALSE(v.Session().pending());
     EXPECT_EQ(v.Get(V::kTitle).Text(), "");
   }
