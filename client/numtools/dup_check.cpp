@@ -87,6 +87,10 @@ void NumberMap::Put(std::string_view digits, const std::string_view (&info)[4]) 
   put(digits);
   for (std::string_view f : info) put(f);
   slots_.push_back(Slot{Pack(digits), rec});
+  // Merged as the puts grow, so that numbers put again and again do not
+  // pile up slots until the map is read (amortised: the tail to merge is at
+  // least as long as the ordered part).
+  if (slots_.size() - ordered_ >= std::max(ordered_, kMinMergeTail)) Merge();
 }
 
 void NumberMap::Reserve(std::size_t more_puts) { slots_.reserve(slots_.size() + more_puts); }

@@ -30,9 +30,10 @@ inline constexpr std::size_t kShortLineBytes = 6;
 // blocks ([key length][key][length][field] x 4), the map is a vector of
 // slots (the first 16 digits packed into an integer of the same order, and
 // the record's address), 16 bytes a number. Puts are appended and merged
-// into order, stably, when the map is next read, so that a million puts cost
-// one sort instead of a million cache-missing tree descents; the records of
-// numbers put again stay in the arena until Clear.
+// into order, stably, when the map is next read or the unordered puts
+// outnumber the ordered entries, so that a million puts cost a few sorts
+// instead of a million cache-missing tree descents; the records of numbers
+// put again stay in the arena until Clear.
 class NumberMap {
  public:
   struct Entry {
@@ -61,6 +62,7 @@ class NumberMap {
 
  private:
   class Arena;
+  static constexpr std::size_t kMinMergeTail = 1 << 16;
   struct Slot {
     std::uint64_t packed;
     const unsigned char* rec;

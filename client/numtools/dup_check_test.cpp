@@ -73,6 +73,23 @@ TEST(NumberMapTest, OrdersBytewiseAndTheLastPutWins) {
   EXPECT_EQ(map.MemoryUsed(), 0u);
 }
 
+TEST(NumberMapTest, NumbersPutAgainAndAgainKeepTheLastAndDoNotPileUp) {
+  NumberMap map;
+  for (int i = 0; i < 300000; ++i) {
+    const std::string info = std::to_string(i);
+    const std::string_view fields[4] = {info, "", "", ""};
+    map.Put("0101234" + std::to_string(1000 + i % 1000), fields);
+  }
+  ASSERT_EQ(map.size(), 1000u);
+  int checked = 0;
+  map.ForEach([&](const NumberMap::Entry& e) {
+    const int n = std::stoi(std::string(e.digits.substr(7))) - 1000;
+    EXPECT_EQ(e.info[0], std::to_string(299000 + n));
+    ++checked;
+  });
+  EXPECT_EQ(checked, 1000);
+}
+
 TEST(NumberMapTest, HoldsANumberInFarLessThanAMapOfStrings) {
   NumberMap map;
   const std::string_view info[4] = {"홍길동", "서울시 강남구", "", ""};
