@@ -166,6 +166,22 @@ TEST_F(SendDataTest, ServicesOfTheUserInOrderAndTheChosenOnesSettings) {
   EXPECT_EQ(combo.SelectedText(), "7.S7");
   EXPECT_FALSE(v.Get(V::kCreateRdd).Visible());
   EXPECT_EQ(host_.MessageBoxes().size(), 1u);
+
+  // A send that failed is continued only for its own service: another
+  // service's send is a new one.
+  import_rows_ = 10;
+  ASSERT_TRUE(host_.Click(v, V::kImport));
+  v.after = [](int) { return false; };
+  Send(v);
+  ASSERT_TRUE(v.Session().pending());
+  v.after = nullptr;
+  ASSERT_TRUE(host_.Select(v, V::kService, 3));
+  ASSERT_EQ(combo.SelectedText(), "8.설문");
+  Send(v);
+  EXPECT_EQ(svc_.Value("select count(*) from REQ_ORV where SVC_ID = 7"), "10");
+  EXPECT_EQ(svc_.Value("select count(*) from REQ_ORV where SVC_ID = 8"), "10");
+  EXPECT_EQ(svc_.Value("select count(distinct CALLER_ID) from REQ_ORV where SVC_ID = 8"), "1");
+  EXPECT_EQ(svc_.Value("select CALLER_ID from REQ_ORV where SVC_ID = 8"), "0312223333");
 }
 
 TEST_F(SendDataTest, ManualEntryAddsChangesAndDeletesRows) {
@@ -357,6 +373,19 @@ TEST_F(SendDataTest, StopLeavesTheUnsentRowsForTheNextPress) {
   EXPECT_EQ(svc_.Value("select count(*) from REQ_ORV"), "2000");
   EXPECT_EQ(svc_.Value("select count(distinct REG_DATE || REG_TIME) from REQ_ORV"), "1");
   EXPECT_EQ(Status(v), Summary(2000, 0));
+
+  // Filling the list again after a stop starts a new send.
+  import_rows_ = 500;
+  ASSERT_TRUE(host_.Click(v, V::kImport));
+  v.before = [&](int call) {
+    if (call == 1) v.m_pDlgProgress->m_bStop = true;
+    return true;
+  };
+  ASSERT_TRUE(host_.Click(*v.m_pDlgProgress, CDlgSendDataProgress::kClose));
+  Send(v);
+  ASSERT_TRUE(v.Session().pending());
+  ASSERT_TRUE(host_.Click(v, V::kImport));
+  EXPECT_FALSE(v.Session().pending());
 }
 
 TEST_F(SendDataTest, ClosingTheViewDuringASendEndsTheWorker) {
