@@ -133,6 +133,18 @@ void CDlgDupCheck::Restore() {
   Get<ui::Button>(kRun).Enable(true);
   Get<ui::Button>(kStop).Enable(false);
   running_ = false;
+  if (close_requested_) EndDialog(ui::IDCANCEL);
+}
+
+void CDlgDupCheck::OnCancel() {
+  // The run is on this thread's stack (its loops dispatch messages): it
+  // ends first, then the dialog closes.
+  if (running_) {
+    stop_ = true;
+    close_requested_ = true;
+    return;
+  }
+  EndDialog(ui::IDCANCEL);
 }
 
 void CDlgDupCheck::OnRun() {
@@ -189,7 +201,8 @@ void CDlgDupCheck::OnRun() {
   DupCheckResult r = checker.Read(inputs);
   switch (r.status) {
     case DupCheckStatus::kStopped:
-      env_.MsgBox(this, ui::kCaptionConfirm, ui::MB_OK | ui::MB_ICONINFORMATION, "%s", dupmsg::kStopped);
+      if (!close_requested_)
+        env_.MsgBox(this, ui::kCaptionConfirm, ui::MB_OK | ui::MB_ICONINFORMATION, "%s", dupmsg::kStopped);
       return Restore();
     case DupCheckStatus::kInputOpenFailed:
       env_.MsgBox(this, ui::kCaptionError, ui::MB_OK | ui::MB_ICONINFORMATION, dupmsg::kCannotOpenInput,

@@ -71,6 +71,8 @@ class CDlgDupCheck : public ui::Dialog {
  protected:
   bool OnInitDialog() override;
   void DoDataExchange(ui::DataExchange& dx) override;
+  // During a run: stops the reading and closes once the run has ended.
+  void OnCancel() override;
 
  private:
   void OnAddFile();
@@ -87,4 +89,5 @@ class CDlgDupCheck : public ui::Dialog {
   numtools::DupCheckOptions options_;
   std::atomic<bool> stop_{false};
   bool running_ = false;
+  bool close_requested_ = false;
 };

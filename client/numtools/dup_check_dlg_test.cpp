@@ -166,4 +166,21 @@ TEST_F(DupCheckDlgTest, MissingChoicesStopAndFailures) {
   EXPECT_TRUE(host_.faults().empty()) << host_.faults().front();
 }
 
+TEST_F(DupCheckDlgTest, ClosingDuringARunStopsItAndThenCloses) {
+  std::string text;
+  for (int i = 0; i < 1000; ++i) text += "010" + std::to_string(20000000 + i) + ",x\n";
+  const std::string in = Write("in/n.csv", text);
+  CDlgDupCheck dlg(app_, env_);
+  host_.AnswerDialog([&](ui::Dialog& d) {
+    Choose(d, {in}, Path("o.csv"));
+    host_.AnswerMessageBox(ui::IDYES);
+    app_.dispatcher().Post([&] { host_.PressEscape(d); });
+    host_.Click(d, CDlgDupCheck::kRun);
+  });
+  EXPECT_EQ(dlg.DoModal(), ui::IDCANCEL);
+  EXPECT_EQ(host_.MessageBoxes().size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(Path("o.csv")));
+  EXPECT_TRUE(host_.faults().empty()) << host_.faults().front();
+}
+
 }  // namespace
