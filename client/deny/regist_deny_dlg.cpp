@@ -219,28 +219,12 @@ void CDlgRegistDeny::SetStatus(std::string_view text) { Get<ui::Static>(kStatus)
 // ---------------------------------------------------------------- the file
 
 void CDlgRegistDeny::OnChooseFile() {
-  std::string folder = profile_ ? profile_->GetProfileString(platform::kProfileSection, kRecentFolderEntry, "") : "";
-  DebugLog("strRecentFolder:(%s)", folder.c_str());
-  if (folder.empty()) {
-    std::error_code ec;
-    folder = std::filesystem::current_path(ec).string();
-  }
-  ui::FileDialogSpec spec;
-  spec.open = true;
-  spec.filter = kDenyFileFilter;
-  spec.default_ext = kDenyFileDefaultExt;
-  spec.initial_dir = folder;
-  auto chosen = app().FileDialog(this, spec);
-  if (!chosen || chosen->empty()) return;
+  const std::string chosen =
+      ChooseFileInRecentFolder(*this, profile_, kRecentFolderEntry, kDenyFileFilter, kDenyFileDefaultExt);
+  if (chosen.empty()) return;
   // Only the file name changes: the other fields keep what was typed.
-  m_strFileName = chosen->front();
+  m_strFileName = chosen;
   Get<ui::Edit>(kFileName).SetText(m_strFileName);
-  if (profile_) {
-    const std::string dir = std::filesystem::path(m_strFileName).parent_path().string();
-    if (!profile_->WriteProfileString(platform::kProfileSection, kRecentFolderEntry, dir))
-      DebugLog("CDlgRegistDeny::OnChooseFile: %s not written (%s)", std::string(kRecentFolderEntry).c_str(),
-               profile_->last_error().c_str());
-  }
 }
 
 void CDlgRegistDeny::OnAddFromFile() {

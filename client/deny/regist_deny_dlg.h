@@ -17,6 +17,7 @@
 #include <string_view>
 #include <thread>
 
+#include "client/app/recent_folder.h"
 #include "client/app/tellomar_env.h"
 #include "platform/profile.h"
 #include "ui/window.h"
@@ -48,9 +49,6 @@ inline constexpr const char* kDenyDeletedText = "선택한 자료가 삭제 되�
 inline constexpr const char* kDenyFileFilter =
     "Import Files (*.csv;*.txt)|*.csv;*.txt|CSV Files (*.csv)|*.csv|Text Files (*.txt)|*.txt||";
 inline constexpr const char* kDenyFileDefaultExt = "*.csv;*.txt";
-// Profile entry of the folder last used for imports (shared with the
-// call-target import).
-inline constexpr std::string_view kRecentFolderEntry = "RECENT_FOLDER";
 
 // The statements of the dialog. Every typed value has its apostrophes
 // doubled.

@@ -5,7 +5,14 @@
 #include <cstdlib>
 
 #include "client/app/debug_log.h"
+#include "client/deny/regist_deny_dlg.h"
 #include "client/frame/login_dlg.h"
+#include "client/import/import_dlg.h"
+#include "client/import/paste_data_dlg.h"
+#include "client/numtools/create_rdd_dlg.h"
+#include "client/numtools/delete_data_dlg.h"
+#include "client/numtools/dup_check_dlg.h"
+#include "client/senddata/send_data_view.h"
 #include "platform/shell.h"
 
 std::string FrameTitle(std::string_view server_ip) { return "Tellomar(" + std::string(server_ip) + ")"; }
@@ -131,11 +138,43 @@ CPlaceholderDialog::CPlaceholderDialog(ui::App& app, const ModalCommandInfo& inf
   AddButton(ui::IDOK, "닫기(&X)", {95, 38, 50, 14}, ui::kDefault | ui::kTabStop);
 }
 
+namespace {
+
+// The send view with the dialogs that fill its list.
+std::unique_ptr<ui::FormView> MakeSendDataView(ui::App& app, CTellomarApp& the_app) {
+  CTellomarEnv& env = the_app.env();
+  platform::ProfileStore* profile = &the_app.Profile();
+  SendDataTools tools;
+  tools.import_file = [&app, &env, profile](ui::Window*, ui::ReportList& list) {
+    CDlgImport dlg(app, env, list);
+    dlg.m_pProfile = profile;
+    dlg.DoModal(nullptr);
+  };
+  tools.paste = [&app, &env](ui::Window*, ui::ReportList& list) {
+    CDlgPasteData dlg(app, env, list);
+    dlg.DoModal(nullptr);
+  };
+  tools.create_rdd = [&app, &env](ui::Window*, ui::ReportList& list) {
+    CDlgCreateRDD dlg(app, env, list);
+    dlg.DoModal(nullptr);
+  };
+  return std::make_unique<CDlgSendData>(app, env, std::move(tools));
+}
+
+}  // namespace
+
 void RegisterScreens(CTellomarApp& the_app) {
-  for (const ScreenInfo& s : Screens()) {
+  auto registered = [&the_app](std::string_view cls) {
     const auto& have = the_app.DocTemplates();
-    if (std::any_of(have.begin(), have.end(), [&](const CViewTemplate& t) { return t.view_class == s.view_class; }))
-      continue;
+    return std::any_of(have.begin(), have.end(), [&](const CViewTemplate& t) { return t.view_class == cls; });
+  };
+  if (!registered("CDlgSendData")) {
+    CTellomarApp* app_object = &the_app;
+    the_app.AddDocTemplate(CViewTemplate{"CDlgSendData", ScreenByClass("CDlgSendData")->title,
+                                         [app_object](ui::App& app) { return MakeSendDataView(app, *app_object); }});
+  }
+  for (const ScreenInfo& s : Screens()) {
+    if (registered(s.view_class)) continue;
     const ScreenInfo* screen = &s;
     the_app.AddDocTemplate(CViewTemplate{s.view_class, s.title, [screen](ui::App& app) {
                                            return std::make_unique<CPlaceholderView>(app, *screen);
@@ -215,8 +254,27 @@ void CMainFrame::BindCommands() {
 }
 
 void CMainFrame::RunModalCommand(const ModalCommandInfo& info) {
-  CPlaceholderDialog dlg(app(), info);
-  dlg.DoModal(nullptr);
+  switch (info.command) {
+    case cmd::kDenyList: {
+      CDlgRegistDeny dlg(app(), env_, &the_app_.Profile());
+      dlg.DoModal(nullptr);
+      return;
+    }
+    case cmd::kDuplicateCheck: {
+      CDlgDupCheck dlg(app(), env_, &the_app_.Profile());
+      dlg.DoModal(nullptr);
+      return;
+    }
+    case cmd::kDeleteOldData: {
+      CDlgDeleteData dlg(app(), env_);
+      dlg.DoModal(nullptr);
+      return;
+    }
+    default: {
+      CPlaceholderDialog dlg(app(), info);
+      dlg.DoModal(nullptr);
+    }
+  }
 }
 
 ui::FormView* CMainFrame::OpenScreen(std::string_view view_class) {

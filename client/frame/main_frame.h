@@ -112,8 +112,9 @@ class CPlaceholderDialog : public ui::Dialog {
   CPlaceholderDialog(ui::App& app, const ModalCommandInfo& info);
 };
 
-// Registers the view template of every screen that has none yet, with the
-// empty form view, in the order of the view registry.
+// Registers the view template of every screen that has none yet: the built
+// screens with their views, the others with the empty form view, in the
+// order of the view registry.
 void RegisterScreens(CTellomarApp& the_app);
 
 class CMainFrame : public ui::MainFrame {

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "client/frame/frame_fixture.h"
 #include "client/frame/login_dlg.h"
+#include "client/import/paste_data_dlg.h"
+#include "client/numtools/create_rdd_dlg.h"
+#include "client/senddata/send_data_view.h"
 
 namespace {
 
@@ -166,11 +171,15 @@ TEST_F(MainFrameTest, EveryCommandOpensItsScreenOnceOrItsDialog) {
       EXPECT_EQ(frame_->ViewClassOf(first), s->view_class);
       ++screens;
     } else {
+      // The built dialogs carry their own captions; the others the command's title.
+      static const std::map<int, std::string> kBuilt = {
+          {32788, "수신 거부 등록"}, {32811, "중복 번호 검사"}, {32848, "데이터 삭제"}};
+      const auto built = kBuilt.find(id);
       const std::size_t before = host_.modals().size();
-      host_.AnswerDialog(ui::IDOK);
+      host_.AnswerDialog(ui::IDCANCEL);
       ASSERT_TRUE(frame_->Command(id));
       ASSERT_EQ(host_.modals().size(), before + 1);
-      EXPECT_EQ(host_.modals().back().caption, ModalForCommand(id)->title);
+      EXPECT_EQ(host_.modals().back().caption, built != kBuilt.end() ? built->second : ModalForCommand(id)->title);
     }
   }
   EXPECT_EQ(static_cast<int>(frame_->Views().size()), screens);
@@ -189,6 +198,39 @@ TEST_F(MainFrameTest, EveryCommandOpensItsScreenOnceOrItsDialog) {
   EXPECT_NE(frame_->ActiveView(), nullptr);
   EXPECT_EQ(frame_->ActiveView()->Title(), "데이터 가져오기 및 전송");
   EXPECT_TRUE(host_.faults().empty());
+}
+
+TEST_F(MainFrameTest, TheSendScreenFillsItsListThroughTheImportPasteAndRangeDialogs) {
+  ASSERT_TRUE(Create());
+  AddIpt();
+  AddUser("user1", "pw");
+  AddService(1, "user1", 4);
+  Login("user1", "pw");
+  ASSERT_TRUE(frame_->Command(32771));
+  auto* view = dynamic_cast<CDlgSendData*>(frame_->ActiveView());
+  ASSERT_NE(view, nullptr);
+  auto& list = view->Get<ui::ReportList>(CDlgSendData::kList);
+
+  host_.AnswerDialog(ui::IDCANCEL);
+  ASSERT_TRUE(host_.Click(*view, CDlgSendData::kImport));
+  EXPECT_EQ(host_.modals().back().caption, "파일로부터 가져오기");
+
+  host_.AnswerDialog([this](ui::Dialog& d) {
+    host_.Type(d, CDlgPasteData::kText, "010-1234-5678\t김\n0212345678\n");
+    host_.Click(d, 1007);
+  });
+  ASSERT_TRUE(host_.Click(*view, CDlgSendData::kPaste));
+  ASSERT_EQ(list.ItemCount(), 2);
+  EXPECT_EQ(list.ItemText(0, 1), "010-1234-5678");
+  EXPECT_EQ(list.ItemText(0, 2), "김");
+
+  host_.AnswerDialog([this](ui::Dialog& d) {
+    host_.Type(d, CDlgCreateRDD::kRanges, "0212");
+    host_.Click(d, CDlgCreateRDD::kCreate);
+  });
+  ASSERT_TRUE(host_.Click(*view, CDlgSendData::kCreateRdd));
+  EXPECT_EQ(list.ItemCount(), 9999);
+  EXPECT_TRUE(host_.faults().empty()) << host_.faults().front();
 }
 
 TEST_F(MainFrameTest, ClosedScreensGiveTheirCommandFreeAndSharedFlagsMoveTogether) {

@@ -45,29 +45,9 @@ void CDlgImport::DoDataExchange(ui::DataExchange& dx) {
 }
 
 void CDlgImport::OnChooseFile() {
-  std::string folder;
-  if (m_pProfile) folder = m_pProfile->GetProfileString(platform::kProfileSection, kRecentFolderEntry);
-  if (folder.empty()) {
-    std::error_code ec;
-    folder = std::filesystem::current_path(ec).string();
-  }
-  DebugLog("strRecentFolder:(%s)", folder.c_str());
-  ui::FileDialogSpec spec;
-  spec.open = true;
-  spec.filter = kImportFileFilter;
-  spec.default_ext = "*.csv;*.txt;*.xls";
-  spec.initial_dir = folder;
-  const auto files = app().FileDialog(this, spec);
-  if (!files || files->empty()) return;
-  const std::filesystem::path chosen = std::filesystem::absolute(files->front());
-  Get(kFileName).SetText(chosen.string());
-  // The folder of the file, where the next choice starts (the process's own
-  // current directory is left alone).
-  if (m_pProfile &&
-      !m_pProfile->WriteProfileString(platform::kProfileSection, kRecentFolderEntry, chosen.parent_path().string())) {
-    DebugLog("CDlgImport::OnChooseFile: %s not written to the profile (%s)", std::string(kRecentFolderEntry).c_str(),
-             m_pProfile->last_error().c_str());
-  }
+  const std::string chosen =
+      ChooseFileInRecentFolder(*this, m_pProfile, kRecentFolderEntry, kImportFileFilter, "*.csv;*.txt;*.xls");
+  if (!chosen.empty()) Get(kFileName).SetText(chosen);
 }
 
 void CDlgImport::ShowRunning(bool running) {

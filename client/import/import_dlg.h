@@ -7,13 +7,12 @@
 
 #include <string>
 
+#include "client/app/recent_folder.h"
 #include "client/app/tellomar_env.h"
 #include "client/dispatch/import.h"
 #include "platform/profile.h"
 #include "ui/window.h"
 
-// Profile entry (section of the program) with the folder of the last file chosen.
-inline constexpr std::string_view kRecentFolderEntry = "RECENT_FOLDER";
 inline constexpr const char* kImportFileFilter =
     "Import Files (*.csv;*.txt;*.xls;*.xlsx)|*.csv;*.txt;*.xls;*.xlsx|CSV Files (*.csv)|*.csv|Text Files "
     "(*.txt)|*.txt|Excel Files (*.xls)|*.xls|Excel 2007 Files (*.xlsx)|*.xlsx||";

@@ -83,26 +83,7 @@ void CDlgDupCheck::DoDataExchange(ui::DataExchange& dx) {
 void CDlgDupCheck::OnSaveMode() { Get<ui::Edit>(kRowsPerFile).Enable(Get<ui::Button>(kSplit).Check() == 1); }
 
 std::string CDlgDupCheck::ChooseFile() {
-  std::string folder = profile_ ? profile_->GetProfileString(platform::kProfileSection, dupmsg::kRecentFolderEntry, "") : "";
-  if (folder.empty()) {
-    std::error_code ec;
-    folder = std::filesystem::current_path(ec).string();
-  }
-  DebugLog("strRecentFolder:(%s)", folder.c_str());
-  ui::FileDialogSpec spec;
-  spec.open = true;
-  spec.filter = dupmsg::kFilter;
-  spec.default_ext = dupmsg::kDefaultExt;
-  spec.initial_dir = folder;
-  auto files = app().FileDialog(this, spec);
-  if (!files || files->empty()) return {};
-  const std::string& path = files->front();
-  if (profile_) {
-    const std::string dir = std::filesystem::path(path).parent_path().string();
-    if (!profile_->WriteProfileString(platform::kProfileSection, dupmsg::kRecentFolderEntry, dir))
-      DebugLog("CDlgDupCheck: %s not written to the profile", dupmsg::kRecentFolderEntry);
-  }
-  return path;
+  return ChooseFileInRecentFolder(*this, profile_, kDupCheckRecentFolderEntry, dupmsg::kFilter, dupmsg::kDefaultExt);
 }
 
 void CDlgDupCheck::OnAddFile() {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <string>
 
+#include "client/app/recent_folder.h"
 #include "client/app/tellomar_env.h"
 #include "client/numtools/dup_check.h"
 #include "platform/profile.h"
@@ -36,7 +37,6 @@ inline constexpr const char* kNothingSelected = "선택된 데이터가 없습�
 inline constexpr const char* kFilter =
     "Duplicate Check Files (*.csv;*.txt)|*.csv;*.txt|CSV Files (*.csv)|*.csv|Text Files (*.txt)|*.txt||";
 inline constexpr const char* kDefaultExt = "*.csv;*.txt";
-inline constexpr const char* kRecentFolderEntry = "DUPLICATE_CHECK_RECENT_FOLDER";
 }  // namespace dupmsg
 
 class CDlgDupCheck : public ui::Dialog {

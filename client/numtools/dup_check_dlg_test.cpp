@@ -79,7 +79,7 @@ TEST_F(DupCheckDlgTest, TwoFilesSharingANumberIntoAFileWithoutExtension) {
   EXPECT_EQ(boxes[1].text, "중복 번호 추출 완료");
   EXPECT_EQ(boxes[1].caption, "확인");
   // The folder of the last chosen file is kept for the next dialog.
-  EXPECT_EQ(profile_.GetProfileString(platform::kProfileSection, dupmsg::kRecentFolderEntry, ""), dir_.string());
+  EXPECT_EQ(profile_.GetProfileString(platform::kProfileSection, kDupCheckRecentFolderEntry, ""), dir_.string());
   EXPECT_TRUE(host_.faults().empty()) << host_.faults().front();
   std::filesystem::remove(profile_.file());
 }
