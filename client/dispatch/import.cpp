@@ -369,6 +369,7 @@ ImportResult CallTargetImporter::ApplyPastedText(std::string_view input) {
         r.message = FormatMessage(msg::kPasteLength[i], {std::to_string(line_no), value});
         r.caption = "알림";
         length_error = true;
+        if (callbacks_.error) callbacks_.error(r.message);
         break;
       }
       list_.Set(row, 2 + i, value);
@@ -380,7 +381,7 @@ ImportResult CallTargetImporter::ApplyPastedText(std::string_view input) {
   // After a length error the dialog shows that message first, then the
   // summary, and stays open.
   r.completed = !length_error;
-  r.message = length_error ? r.message + "\n" + summary : summary;
+  r.message = length_error && !callbacks_.error ? r.message + "\n" + summary : summary;
   if (!length_error) r.caption = "확인";
   return r;
 }

@@ -72,6 +72,10 @@ struct ImportCallbacks {
   std::function<void(int percent)> progress;
   // Polled once per record; true ends the run (which still completes).
   std::function<bool()> stop;
+  // The error that ends a paste (a customer information over its limit),
+  // shown as it happens, before the leading-zero question. Unset: the
+  // result's message carries it ahead of the summary.
+  std::function<void(const std::string& message)> error;
 };
 
 struct ImportOptions {

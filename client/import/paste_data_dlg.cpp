@@ -48,6 +48,9 @@ bool CDlgPasteData::ApplyPastedText() {
     return env_.MsgBox(this, ui::kCaptionConfirm, ui::MB_YESNO | ui::MB_ICONQUESTION, "%s", message.c_str()) ==
            ui::IDYES;
   };
+  // A length error is shown when it happens, before the leading-zero
+  // question; the summary follows.
+  cb.error = [this](const std::string& message) { env_.MsgInfo(this, "%s", message.c_str()); };
   dispatch::ReportTargetList list(send_list_);
   dispatch::CallTargetImporter importer(list, options, cb);
   dispatch::ImportResult r;
@@ -55,13 +58,6 @@ bool CDlgPasteData::ApplyPastedText() {
     ui::WaitCursor wait(app());
     r = importer.ApplyPastedText(m_strText);
   }
-  std::string summary = r.message;
-  if (!r.completed) {
-    // The length error comes first, then the summary on its own line.
-    const std::size_t nl = r.message.find('\n');
-    env_.MsgInfo(this, "%s", r.message.substr(0, nl).c_str());
-    summary = nl == std::string::npos ? std::string() : r.message.substr(nl + 1);
-  }
-  if (!summary.empty()) env_.ShowMessage(this, summary, ui::kCaptionConfirm, ui::MB_OK | ui::MB_ICONINFORMATION);
+  env_.ShowMessage(this, r.message, ui::kCaptionConfirm, ui::MB_OK | ui::MB_ICONINFORMATION);
   return r.completed;
 }

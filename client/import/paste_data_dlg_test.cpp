@@ -1,5 +1,6 @@
 #include "client/import/paste_data_dlg.h"
 
+#include "client/dispatch/import.h"
 #include "client/import/import_test_fixture.h"
 
 namespace {
@@ -48,9 +49,12 @@ TEST_F(PasteTest, TabsSplitCellsAndTheLastLineNeedsNoLineBreak) {
 }
 
 TEST_F(PasteTest, ALengthErrorKeepsTheDialogAndItsTextAndClearAllEmptiesIt) {
-  const std::string text = "0212345678\tok\n0311234567\tx\t" + std::string(51, 'b') + "\n0411234567\n";
+  // The first number lost its leading zero: the length error comes first,
+  // then the leading-zero question (answered no), then the summary.
+  const std::string text = "1012345678\tok\n0311234567\tx\t" + std::string(51, 'b') + "\n0411234567\n";
   EXPECT_EQ(Run([&](CDlgPasteData& d) {
               ASSERT_TRUE(host_.Type(d, CDlgPasteData::kText, text));
+              host_.AnswerMessageBox(ui::IDOK).AnswerMessageBox(ui::IDNO);
               ASSERT_TRUE(host_.Click(d, CDlgPasteData::kApply));
               EXPECT_FALSE(d.ended());
               EXPECT_EQ(d.Get(CDlgPasteData::kText).Text(), text);
@@ -59,9 +63,10 @@ TEST_F(PasteTest, ALengthErrorKeepsTheDialogAndItsTextAndClearAllEmptiesIt) {
               EXPECT_EQ(d.Get(CDlgPasteData::kCount).Text(), "(0)건");
             }),
             ui::IDCANCEL);
-  EXPECT_EQ(Rows(), (std::vector<std::string>{"1|02-1234-5678|ok|||", "2|031-123-4567|x|||"}));
+  EXPECT_EQ(Rows(), (std::vector<std::string>{"1|101-234-5678|ok|||", "2|031-123-4567|x|||"}));
   EXPECT_EQ(Messages(), (std::vector<std::string>{
                             "알림: 라인(2) 고객정보2(" + std::string(51, 'b') + ")은 영문 50자 이내이어야 합니다.",
+                            std::string("확인: ") + dispatch::msg::kAddZero,
                             "확인: 가져온 건수:2건 중복건수:0건\r\n"}));
 }
 
