@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cassert>
 #include <chrono>
 #include <cmath>
@@ -529,7 +530,9 @@ std::unique_ptr<Engine> Engine::Open(const std::string& path, const EngineOption
         return e->deadline_ms_ != 0 && SteadyMs() > e->deadline_ms_ ? 1 : 0;
       },
       engine.get());
-  ExecResult r = engine->ExecuteNative("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
+  ExecResult r = engine->ExecuteNative("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; "
+                                       "PRAGMA cache_size=-" +
+                                       std::to_string(std::max(options.page_cache_kib, 64)) + ";");
   if (!r.ok()) {
     if (error) *error = "cannot set up database '" + path + "': " + r.message;
     return nullptr;
