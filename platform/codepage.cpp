@@ -59,10 +59,64 @@ bool IsAscii(std::string_view s) {
   return true;
 }
 
+// The modern Hangul syllables U+AC00..U+D7A3: code page 949 holds every one
+// of them in two bytes.
+constexpr char32_t kFirstSyllable = 0xAC00;
+constexpr std::size_t kSyllables = 11172;
+
+// The syllable at utf8[i] (a three-byte sequence), or 0.
+char32_t SyllableAt(std::string_view utf8, std::size_t i) {
+  const auto c0 = static_cast<unsigned char>(utf8[i]);
+  if (c0 < 0xEA || c0 > 0xED || i + 2 >= utf8.size()) return 0;
+  const auto c1 = static_cast<unsigned char>(utf8[i + 1]);
+  const auto c2 = static_cast<unsigned char>(utf8[i + 2]);
+  if ((c1 & 0xC0) != 0x80 || (c2 & 0xC0) != 0x80) return 0;
+  const char32_t cp = (static_cast<char32_t>(c0 & 0x0F) << 12) | (static_cast<char32_t>(c1 & 0x3F) << 6) | (c2 & 0x3F);
+  return cp >= kFirstSyllable && cp < kFirstSyllable + kSyllables ? cp : 0;
+}
+
+// The code page 949 bytes of every syllable, converted once by iconv (a
+// constant table; empty when iconv does not give two bytes for each).
+const std::string& SyllableTable() {
+  static const std::string table = [] {
+    std::string all;
+    all.reserve(kSyllables * 3);
+    for (char32_t cp = kFirstSyllable; cp < kFirstSyllable + kSyllables; ++cp) {
+      all += static_cast<char>(0xE0 | (cp >> 12));
+      all += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      all += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    std::string cp949 = Convert("CP949", "UTF-8", all, "?", 1);
+    return cp949.size() == kSyllables * 2 ? cp949 : std::string();
+  }();
+  return table;
+}
+
 }  // namespace
 
 std::string Utf8ToCp949(std::string_view utf8) {
   if (IsAscii(utf8)) return std::string(utf8);
+  // Text of ASCII and Hangul syllables (almost every text here) goes through
+  // the table; anything else through iconv.
+  const std::string& table = SyllableTable();
+  if (!table.empty()) {
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+      const auto c = static_cast<unsigned char>(utf8[i]);
+      if (c < 0x80) {
+        out += static_cast<char>(c);
+        ++i;
+      } else if (const char32_t cp = SyllableAt(utf8, i)) {
+        out.append(table, (cp - kFirstSyllable) * 2, 2);
+        i += 3;
+      } else {
+        break;
+      }
+    }
+    if (i == utf8.size()) return out;
+  }
   return Convert("CP949", "UTF-8", utf8, "?", 1);
 }
 
@@ -72,8 +126,20 @@ std::string Cp949ToUtf8(std::string_view cp949) {
 }
 
 std::size_t Cp949Length(std::string_view utf8) {
-  if (IsAscii(utf8)) return utf8.size();
-  return Utf8ToCp949(utf8).size();
+  // ASCII is one byte, a Hangul syllable two; other text is converted.
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < utf8.size();) {
+    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+      ++n;
+      ++i;
+    } else if (SyllableAt(utf8, i)) {
+      n += 2;
+      i += 3;
+    } else {
+      return Utf8ToCp949(utf8).size();
+    }
+  }
+  return n;
 }
 
 std::string Cp949Truncate(std::string_view utf8, std::size_t max_bytes) {
