@@ -393,6 +393,21 @@ struct XlsxShared {
   Limits limits;
 };
 
+// The t attribute of a cell; a missing or unknown one reads as a number.
+enum class CellType { kNumber, kShared, kInlineString, kFormulaString, kError, kBool, kDate };
+
+CellType TypeOf(const char* t) {
+  if (!t) return CellType::kNumber;
+  const std::string_view v(t);
+  if (v == "s") return CellType::kShared;
+  if (v == "inlineStr") return CellType::kInlineString;
+  if (v == "str") return CellType::kFormulaString;
+  if (v == "e") return CellType::kError;
+  if (v == "b") return CellType::kBool;
+  if (v == "d") return CellType::kDate;
+  return CellType::kNumber;
+}
+
 class SheetHandler : public XmlHandler {
  public:
   static constexpr std::size_t kQueueBytes = 4u << 20;
@@ -434,7 +449,16 @@ class SheetHandler : public XmlHandler {
       next_col_ = 0;
       in_row_ = true;
     } else if (local == "c" && in_row_) {
-      const char* ref = Attr(attrs, "r");
+      // The three attributes of a cell in one pass over them.
+      const char* ref = nullptr;
+      const char* t = nullptr;
+      const char* s = nullptr;
+      for (int i = 0; attrs[i]; i += 2) {
+        const std::string_view name = LocalName(attrs[i]);
+        if (name == "r" && !ref) ref = attrs[i + 1];
+        else if (name == "t" && !t) t = attrs[i + 1];
+        else if (name == "s" && !s) s = attrs[i + 1];
+      }
       if (ref) {
         std::uint32_t col, row1;
         if (!ParseColumnLetters(ref, col, row1) || col >= kMaxCols)
@@ -445,10 +469,8 @@ class SheetHandler : public XmlHandler {
         if (col_ >= kMaxCols) return Fail("more cells in row " + std::to_string(row_.index + 1) + " than a sheet holds");
       }
       next_col_ = col_ + 1;
-      const char* t = Attr(attrs, "t");
-      type_ = t ? t : "n";
+      type_ = TypeOf(t);
       style_ = 0;
-      const char* s = Attr(attrs, "s");
       if (s && !ParseU32(s, style_)) style_ = 0;
       value_.clear();
       strings_.Reset();
@@ -514,7 +536,7 @@ class SheetHandler : public XmlHandler {
  private:
   void FinishCell() {
     std::string text;
-    if (inline_ || type_ == "inlineStr") {
+    if (inline_ || type_ == CellType::kInlineString) {
       text = std::move(value_);
     } else {
       if (value_.empty()) return;  // a cell with a style but no value
@@ -531,7 +553,7 @@ class SheetHandler : public XmlHandler {
   }
 
   std::string CellText() {
-    if (type_ == "s") {
+    if (type_ == CellType::kShared) {
       std::uint32_t i;
       if (!ParseU32(value_, i) || i >= shared_.strings->size()) {
         Fail("shared string index " + value_ + " out of range in row " + std::to_string(row_.index + 1));
@@ -541,10 +563,10 @@ class SheetHandler : public XmlHandler {
       if (s.empty()) return {};
       return texts_ ? std::string(s) : std::string(1, ' ');
     }
-    if (type_ == "str") return DecodeXmlEscapes(value_);
-    if (type_ == "e") return value_;
-    if (type_ == "b") return value_ == "1" || value_ == "true" ? "TRUE" : "FALSE";
-    if (type_ == "d") return texts_ ? IsoDateText(value_) : value_;
+    if (type_ == CellType::kFormulaString) return DecodeXmlEscapes(value_);
+    if (type_ == CellType::kError) return value_;
+    if (type_ == CellType::kBool) return value_ == "1" || value_ == "true" ? "TRUE" : "FALSE";
+    if (type_ == CellType::kDate) return texts_ ? IsoDateText(value_) : value_;
     if (!texts_) return value_;
     std::string_view v = value_;
     while (!v.empty() && (v.front() == ' ' || v.front() == '\n' || v.front() == '\t' || v.front() == '\r')) v.remove_prefix(1);
@@ -564,7 +586,8 @@ class SheetHandler : public XmlHandler {
   bool texts_;
   StringCollector strings_;
   Row row_;
-  std::string type_, value_;
+  CellType type_ = CellType::kNumber;
+  std::string value_;
   std::uint32_t style_ = 0, col_ = 0, next_col_ = 0, last_row_ = 0;
   std::uint64_t cells_ = 0;
   std::size_t row_bytes_ = 0;
