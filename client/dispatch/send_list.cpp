@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <charconv>
 #include <cstring>
 #include <new>
 
@@ -31,16 +32,32 @@ void SendList::Append(const SendRow& row) {
 
 void SendList::AppendNumbered(std::string_view phone, const std::array<std::string_view, 4>& info) {
   offsets_.push_back(data_.size());
-  const std::string number = std::to_string(size());
-  auto put = [this](std::string_view f) {
+  char number[24];
+  const std::size_t number_size =
+      static_cast<std::size_t>(std::to_chars(number, number + sizeof number, size()).ptr - number);
+  const std::array<std::string_view, kSendColumns> fields = {
+      std::string_view(number, number_size), phone, info[0], info[1], info[2], info[3]};
+  // A row of the usual size is put together on the stack and appended at once.
+  char row[512];
+  std::size_t used = 0;
+  for (std::string_view f : fields) {
     const std::size_t n = std::min(f.size(), kMaxFieldBytes);
-    data_.push_back(static_cast<char>(n & 0xff));
-    data_.push_back(static_cast<char>(n >> 8));
-    data_.append(f.data(), n);
-  };
-  put(number);
-  put(phone);
-  for (std::string_view f : info) put(f);
+    if (used + 2 + n > sizeof row) {
+      data_.append(row, used);
+      used = 0;
+      if (2 + n > sizeof row) {
+        data_.push_back(static_cast<char>(n & 0xff));
+        data_.push_back(static_cast<char>(n >> 8));
+        data_.append(f.data(), n);
+        continue;
+      }
+    }
+    row[used] = static_cast<char>(n & 0xff);
+    row[used + 1] = static_cast<char>(n >> 8);
+    std::memcpy(row + used + 2, f.data(), n);
+    used += 2 + n;
+  }
+  data_.append(row, used);
 }
 
 std::string_view SendList::Get(std::size_t index, int column) const {
@@ -179,9 +196,9 @@ int CompactStringSet::LowerBound(const Node& node, std::string_view text) {
 CompactStringSet::Node* CompactStringSet::NewNode(bool leaf) {
   Node* node;
   if (leaf) {
-    node = new (pool_.allocate(sizeof(Node), alignof(Node))) Node();
+    node = new (pool_.allocate(sizeof(Node), alignof(Node))) Node;  // keys left unset
   } else {
-    node = new (pool_.allocate(sizeof(Inner), alignof(Inner))) Inner();
+    node = new (pool_.allocate(sizeof(Inner), alignof(Inner))) Inner;
     node->leaf = false;
   }
   return node;
