@@ -93,7 +93,13 @@ else:
 dup = os.path.join(out, "dupcheck.txt")
 if os.path.exists(dup):
     for line in open(dup):
-        rows.append(("(d) duplicate check", line.strip(), "", "", ""))
+        kv = dict(re.findall(r"(\w+)=(\S+)", line))
+        if all(k in kv for k in ("lines", "seconds", "sort_u_seconds", "ratio", "bytes_per_number")):
+            rows.append(("(d) duplicate check, %s lines" % kv["lines"], "%.0f ms" % (float(kv["seconds"]) * 1000),
+                         "sort -u %.0f ms" % (float(kv["sort_u_seconds"]) * 1000), "%sx" % kv["ratio"],
+                         "number map %s B per number" % kv["bytes_per_number"]))
+        else:
+            rows.append(("(d) duplicate check", line.strip(), "", "", ""))
 else:
     rows.append(("(d) duplicate check", "bench_dup_check not built", "", "", ""))
 
