@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "client/dispatch/test_service.h"
 #include "client/frame/frame_fixture.h"
 
 namespace {
@@ -45,16 +44,10 @@ TEST(DenyStatementTest, TypedValuesCannotLeaveTheirLiterals) {
   EXPECT_EQ(DenyLikeText("1%2_3[4]'"), "1[%]2[_]3[[]4]''");
 }
 
-class RegistDenyTest : public FrameFixture {
+class RegistDenyTest : public ProcedureFrameFixture {
  protected:
-  // The session runs against the reference service with its procedures.
   void SetUp() override {
-    FrameFixture::SetUp();
-    ASSERT_EQ(service_with_procedures_.error(), "");
-    ASSERT_TRUE(service_with_procedures_.Start());
-    options_.db_port = service_with_procedures_.port();
-    StartUp();
-    env_.m_strUserID = "u1";
+    ProcedureFrameFixture::SetUp();
     CDlgRegistDeny::s_nSortDirection = 1;
   }
   // Runs the dialog; act plays the user inside it, then the dialog is closed.
@@ -112,7 +105,6 @@ class RegistDenyTest : public FrameFixture {
     d.Get<ui::Button>(CDlgRegistDeny::kIncludeCommon).SetCheck(common ? 1 : 0);
     ASSERT_TRUE(host_.Click(d, CDlgRegistDeny::kLookup));
   }
-  TestService service_with_procedures_;
 
   void AddDeny(const std::string& user, const std::string& number, const std::string& comment) {
     Exec("insert into T_DENY_ORV (C_USER_ID, C_TELNUM, C_REGIST_DATE, C_COMMENT) values ('" + user + "', '" +

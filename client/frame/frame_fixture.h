@@ -17,6 +17,7 @@
 #include "client/app/tellomar_app.h"
 #include "client/app/tellomar_env.h"
 #include "client/app/testing/live_service.h"
+#include "client/dispatch/test_service.h"
 #include "ui/testhost/test_host.h"
 
 class FrameFixture : public ::testing::Test {
@@ -79,4 +80,20 @@ class FrameFixture : public ::testing::Test {
   CTellomarEnv env_;
   CTellomarApp the_app_{app_, env_};
   CTellomarApp::Options options_;
+};
+
+// The same session against the reference service with its stored
+// procedures and its customer u1, logged in as u1 (the screens that call
+// procedures).
+class ProcedureFrameFixture : public FrameFixture {
+ protected:
+  void SetUp() override {
+    FrameFixture::SetUp();
+    ASSERT_EQ(service_with_procedures_.error(), "");
+    ASSERT_TRUE(service_with_procedures_.Start());
+    options_.db_port = service_with_procedures_.port();
+    StartUp();
+    env_.m_strUserID = "u1";
+  }
+  TestService service_with_procedures_;
 };

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "client/dispatch/test_service.h"
 #include "client/frame/frame_fixture.h"
 
 namespace {
@@ -21,17 +20,8 @@ TEST(DeleteDataTextTest, StatementAndDates) {
   for (const auto& c : cases) EXPECT_EQ(DaysBefore(c.day, c.n).Format("%Y%m%d"), c.want);
 }
 
-// The session against the reference service with its procedures.
-class DeleteDataTest : public FrameFixture {
+class DeleteDataTest : public ProcedureFrameFixture {
  protected:
-  void SetUp() override {
-    FrameFixture::SetUp();
-    ASSERT_EQ(service_with_procedures_.error(), "");
-    ASSERT_TRUE(service_with_procedures_.Start());
-    options_.db_port = service_with_procedures_.port();
-    StartUp();
-    env_.m_strUserID = "u1";
-  }
   // n results of u1 dialled on day, through the service's own file.
   void AddResults(const std::string& user, const std::string& day, int n) {
     auto& s = service_with_procedures_;
@@ -56,7 +46,6 @@ class DeleteDataTest : public FrameFixture {
     return out;
   }
   const ui::DateTime today_{2026, 12, 11};
-  TestService service_with_procedures_;
 };
 
 TEST_F(DeleteDataTest, DatesFollowTheConfiguredDaysAndRecentDataIsRefused) {
