@@ -57,8 +57,10 @@ std::string BuildReqOrvStatement(const SendParams& p, const TargetList& list, st
 }
 
 std::string CountSentQuery(const SendParams& p) {
+  // The title belongs to the key of a send: two sends of one service within
+  // the same second (orv-send runs in a script) are told apart by it.
   return "select count(*) from REQ_ORV with(nolock) where SVC_ID = " + p.service_id + " and REG_DATE = '" +
-         p.reg_date + "' and REG_TIME = '" + p.reg_time + "' ";
+         p.reg_date + "' and REG_TIME = '" + p.reg_time + "' and TITLE = '" + SqlText(p.title) + "' ";
 }
 
 int QuerionSendTarget::BulkExecute(const CSQLBatch& batch, std::int32_t* executed, std::string* error) {

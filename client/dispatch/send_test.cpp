@@ -30,7 +30,8 @@ TEST(SendStatementTest, HasTheRequestFormatWithTypedValuesQuoted) {
             "exec P_INSERT_REQ_ORV 'u1', 7,'O''Neil 발송','01012345678','a''b','','c','d','025551234',"
             "'000000000000','20261211','093000',1,0");
   EXPECT_EQ(CountSentQuery(Params()),
-            "select count(*) from REQ_ORV with(nolock) where SVC_ID = 7 and REG_DATE = '20261211' and REG_TIME = '093000' ");
+            "select count(*) from REQ_ORV with(nolock) where SVC_ID = 7 and REG_DATE = '20261211' and REG_TIME = '093000' "
+            "and TITLE = 'O''Neil 발송' ");
   SendParams bad = Params();
   bad.service_id = "7; drop table REQ_ORV";
   EXPECT_FALSE(CheckSendParams(bad).empty());
@@ -145,6 +146,25 @@ TEST(SendTest, StopSendsTheBatchSoFarAndEmptyListsSummarise) {
   o = RunSend(list, other, target);
   EXPECT_TRUE(o.failed);
   EXPECT_EQ(list.size(), 1000u);
+  RDBServerClose(h);
+}
+
+TEST(SendTest, TwoSendsInOneSecondCountOnlyTheirOwnRows) {
+  TestService svc;
+  ASSERT_TRUE(svc.error().empty() && svc.Start()) << svc.error();
+  RDB_HANDLE h = RDBServerOpen("127.0.0.1", svc.port().c_str());
+  QuerionSendTarget target(h, "NEW_ORV");
+  SendList first, second;
+  for (int i = 0; i < 3; ++i) first.AppendNumbered("0212" + std::to_string(100000 + i), {});
+  for (int i = 0; i < 2; ++i) second.AppendNumbered("0213" + std::to_string(100000 + i), {});
+  SendParams other = Params();
+  other.title = "second";
+  const SendOutcome a = RunSend(first, Params(), target);
+  const SendOutcome b = RunSend(second, other, target);  // same registration date and time
+  EXPECT_EQ(a.stored, 3);
+  EXPECT_EQ(b.stored, 2);
+  EXPECT_EQ(b.summary, "2 건 전송 완료 / 0 건 수신 거부 또는 통보완료...");
+  RDBServerClose(h);
 }
 
 }  // namespace
