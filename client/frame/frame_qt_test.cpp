@@ -83,7 +83,8 @@ TEST(FrameQtTest, SessionScreenshotsShowTheLoginTheFrameAndAScreen) {
   ASSERT_TRUE(r.ok) << r.error;
   const auto shots = dir / "shots";
   EXPECT_EQ(r.files, (std::vector<std::string>{(shots / "login.png").string(), (shots / "dialog1.png").string(),
-                                               (shots / "main_frame.png").string(), (shots / "screen.png").string()}));
+                                               (shots / "main_frame.png").string(), (shots / "screen.png").string(),
+                                               (shots / "send_data.png").string()}));
   for (const std::string& f : r.files) {
     QImage image(QString::fromStdString(f));
     ASSERT_FALSE(image.isNull()) << f;

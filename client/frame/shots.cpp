@@ -140,12 +140,12 @@ ShotsResult TakeScreenshots(const ShotsOptions& options) {
     } else if (result.error.empty()) {
       result.error = "no screen command is enabled for this login";
     }
+    if (options.inspect) options.inspect(qt_host, *frame);
     // The data creation and transmission screen, where a customer starts.
     if (command != cmd::kSendData && frame->CommandEnabled(cmd::kSendData) && frame->Command(cmd::kSendData)) {
       QCoreApplication::processEvents();
       host.Save(*frame, "send_data.png");
     }
-    if (options.inspect) options.inspect(qt_host, *frame);
   } else if (result.error.empty()) {
     result.error = "the login did not end with OK";
   }

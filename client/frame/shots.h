@@ -26,10 +26,11 @@ struct ShotsOptions {
   std::string ini_path;
   std::string zevrin_ini_path;
   std::string profile_file;
-  // The command whose screen is opened for the last picture (when the login
-  // may not use it, the first screen command it may use).
+  // The command whose screen is opened for screen.png (when the login may
+  // not use it, the first screen command it may use); send_data.png of the
+  // data creation and transmission screen follows when the login may use it.
   int screen_command = cmd::kQueryReqOrv;
-  // Called with the frame before it goes (tests look at the widgets).
+  // Called with the frame after screen.png (tests look at the widgets).
   std::function<void(ui::qt::QtHost&, CMainFrame&)> inspect;
 };
 
