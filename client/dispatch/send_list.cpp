@@ -54,7 +54,7 @@ void SendList::AppendNumbered(std::string_view phone, const std::array<std::stri
     }
     row[used] = static_cast<char>(n & 0xff);
     row[used + 1] = static_cast<char>(n >> 8);
-    std::memcpy(row + used + 2, f.data(), n);
+    if (n != 0) std::memcpy(row + used + 2, f.data(), n);  // an empty view may have no data
     used += 2 + n;
   }
   data_.append(row, used);
