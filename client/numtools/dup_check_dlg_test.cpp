@@ -3,33 +3,19 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "client/numtools/test_files.h"
 #include "ui/testhost/test_host.h"
 
 namespace {
 
-class DupCheckDlgTest : public ::testing::Test {
+class DupCheckDlgTest : public numtools::testing::TempFolderTest {
  protected:
   void SetUp() override {
-    static std::atomic<int> serial{0};
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tellomar_dupcheck_dlg_test." + std::to_string(getpid()) + "." + std::to_string(serial++));
+    TempFolderTest::SetUp();
     std::filesystem::create_directories(dir_ / "in");
     env_.SetApp(&app_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  std::string Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
-    return Path(name);
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
   }
   // The user adds the files and chooses the output through the file dialog.
   void Choose(ui::Dialog& d, const std::vector<std::string>& inputs, const std::string& output) {
@@ -42,7 +28,6 @@ class DupCheckDlgTest : public ::testing::Test {
   }
   std::string Status(ui::Dialog& d, int id) { return d.Get<ui::Static>(id).Text(); }
 
-  std::filesystem::path dir_;
   ui::TestHost host_;
   ui::App app_{host_};
   CTellomarEnv env_;

@@ -1,38 +1,19 @@
 #include "client/numtools/dup_check.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "client/numtools/test_files.h"
 #include "platform/codepage.h"
 
 namespace numtools {
 namespace {
 
-class DupCheckTest : public ::testing::Test {
+class DupCheckTest : public testing::TempFolderTest {
  protected:
-  void SetUp() override {
-    static std::atomic<int> serial{0};
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tellomar_dupcheck_test." + std::to_string(getpid()) + "." + std::to_string(serial++));
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  std::string Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
-    return Path(name);
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
   static std::vector<std::string> Lines(const std::string& path) {
     std::vector<std::string> out;
     std::string all = Read(path);
@@ -40,7 +21,6 @@ class DupCheckTest : public ::testing::Test {
       out.push_back(all.substr(pos, lf - pos));
     return out;
   }
-  std::filesystem::path dir_;
 };
 
 TEST(NumberMapTest, OrdersBytewiseAndTheLastPutWins) {
