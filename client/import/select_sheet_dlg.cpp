@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "client/app/debug_log.h"
+#include "client/dispatch/send_list.h"
 #include "ui/ddx.h"
 
 std::string SheetConnectionString(const std::string& path) {
@@ -68,9 +69,9 @@ dispatch::WorkbookSelection CDlgSelectExcelSheet::Selection() const {
 bool CDlgSelectExcelSheet::OnInitDialog() {
   ui::ReportList& preview = Get<ui::ReportList>(kPreview);
   preview.DeleteAllColumns();
-  preview.InsertColumn(0, "NO", 36);
-  preview.InsertColumn(1, "전화번호", 99);
-  for (int i = 0; i < 4; ++i) preview.InsertColumn(2 + i, "고객정보" + std::to_string(i + 1), 126);
+  static constexpr int kWidths[dispatch::kSendColumns] = {36, 99, 126, 126, 126, 126};
+  for (int c = 0; c < dispatch::kSendColumns; ++c)
+    preview.InsertColumn(c, std::string(dispatch::kSendColumnHeaders[c]), kWidths[c]);
   m_strConnection = SheetConnectionString(m_strFilePath);
   // The workbook is read once the dialog has been painted.
   SetTimer(kStartTimer, 0);

@@ -117,12 +117,9 @@ void CDlgSendData::DoDataExchange(ui::DataExchange& dx) {
 void CDlgSendData::OnInitialUpdate() {
   UpdateData(false);
   ui::ReportList& list = List();
-  list.InsertColumn(0, "NO", 54);
-  list.InsertColumn(1, "전화번호", 135);
-  list.InsertColumn(2, "고객정보1", 90);
-  list.InsertColumn(3, "고객정보2", 180);
-  list.InsertColumn(4, "고객정보3", 180);
-  list.InsertColumn(5, "고객정보4", 180);
+  static constexpr int kWidths[dispatch::kSendColumns] = {54, 135, 90, 180, 180, 180};
+  for (int c = 0; c < dispatch::kSendColumns; ++c)
+    list.InsertColumn(c, std::string(dispatch::kSendColumnHeaders[c]), kWidths[c]);
   Get<ui::Button>(kMinistryDeny).SetCheck(0);
   Get<ui::Button>(kUserDeny).SetCheck(1);
   Get(kCreateRdd).Show(env_.m_nUseResearch != 0);
