@@ -1,6 +1,7 @@
 #include "client/dispatch/import.h"
 
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -236,8 +237,12 @@ ImportResult CallTargetImporter::ImportTextBytes(std::string_view bytes) {
 }
 
 std::string WorkbookConnectionString(const std::string& path) {
-  return "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path +
-         ";Extended Properties=\"Excel 12.0;HDR=No;IMEX=1\"";
+  const bool xlsx = path.size() >= 5 && ::strcasecmp(path.c_str() + path.size() - 5, ".xlsx") == 0;
+  if (xlsx) {
+    return "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path +
+           ";Extended Properties=\"Excel 12.0;HDR=No;IMEX=1\"";
+  }
+  return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Extended Properties=\"Excel 8.0;HDR=No;IMEX=1\"";
 }
 
 std::string WorkbookDataQuery(const WorkbookSelection& s) {

@@ -149,7 +149,8 @@ class CallTargetImporter {
   bool missing_zero_ = false;
 };
 
-// Connection string for a workbook read without header row, every cell as text.
+// Connection string of a workbook read without header row, every cell as
+// text: the ACE provider for ".xlsx" (any case), the Jet provider otherwise.
 std::string WorkbookConnectionString(const std::string& path);
 // The data query of a workbook import (placeholders for unchosen columns).
 std::string WorkbookDataQuery(const WorkbookSelection& selection);

@@ -1,21 +1,9 @@
 #include "client/import/select_sheet_dlg.h"
 
-#include <strings.h>
-
 #include <vector>
 
 #include "client/app/debug_log.h"
-#include "client/dispatch/send_list.h"
 #include "ui/ddx.h"
-
-std::string SheetConnectionString(const std::string& path) {
-  const bool xlsx = path.size() >= 5 && ::strcasecmp(path.c_str() + path.size() - 5, ".xlsx") == 0;
-  if (xlsx) {
-    return "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path +
-           ";Extended Properties=\"Excel 12.0;HDR=No;IMEX=1\"";
-  }
-  return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Extended Properties=\"Excel 8.0;HDR=No;IMEX=1\"";
-}
 
 CDlgSelectExcelSheet::CDlgSelectExcelSheet(ui::App& app, CTellomarEnv& env)
     : Dialog(app, "엑셀 파일에서 데이터 선택", ui::Rect{0, 0, 478, 306}), env_(env) {
@@ -72,7 +60,7 @@ bool CDlgSelectExcelSheet::OnInitDialog() {
   static constexpr int kWidths[dispatch::kSendColumns] = {36, 99, 126, 126, 126, 126};
   for (int c = 0; c < dispatch::kSendColumns; ++c)
     preview.InsertColumn(c, std::string(dispatch::kSendColumnHeaders[c]), kWidths[c]);
-  m_strConnection = SheetConnectionString(m_strFilePath);
+  m_strConnection = dispatch::WorkbookConnectionString(m_strFilePath);
   // The workbook is read once the dialog has been painted.
   SetTimer(kStartTimer, 0);
   return true;

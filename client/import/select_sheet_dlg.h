@@ -20,10 +20,6 @@ inline constexpr const char* kSheetOpenErrorText = "excel 파일 열기 오류(%
 inline constexpr const char* kSheetNoDataText = "선택한 시트에는 데이터가 없습니다.";
 inline constexpr const char* kSheetNoPhoneColumnText = "전호번호가 선택되지 않았습니다.";
 
-// Connection string of a workbook read without header row, every cell as
-// text: the ACE provider for ".xlsx" (any case), the Jet provider otherwise.
-std::string SheetConnectionString(const std::string& path);
-
 class CDlgSelectExcelSheet : public ui::Dialog {
  public:
   static constexpr int kTemplateId = 217;

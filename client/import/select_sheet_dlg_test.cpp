@@ -6,10 +6,10 @@ namespace {
 
 const std::string kData = IMPORT_TESTDATA;
 
-TEST(SheetConnectionStringTest, AceForXlsxJetOtherwise) {
-  EXPECT_EQ(SheetConnectionString("/d/a.XLSX"),
+TEST(WorkbookConnectionStringTest, AceForXlsxJetOtherwise) {
+  EXPECT_EQ(dispatch::WorkbookConnectionString("/d/a.XLSX"),
             "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/a.XLSX;Extended Properties=\"Excel 12.0;HDR=No;IMEX=1\"");
-  EXPECT_EQ(SheetConnectionString("/d/a.xls"),
+  EXPECT_EQ(dispatch::WorkbookConnectionString("/d/a.xls"),
             "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/d/a.xls;Extended Properties=\"Excel 8.0;HDR=No;IMEX=1\"");
 }
 
